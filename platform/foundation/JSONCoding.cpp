@@ -1,0 +1,240 @@
+#include <keln/platform/JSONCoding.h>
+
+#include <cmath>
+#include <limits>
+
+#include "foundation/JSONValue.h"
+#include "foundation/NumberText.h"
+
+namespace keln::foundation {
+namespace {
+
+using json = nlohmann::json;
+using ordered_json = nlohmann::ordered_json;
+
+const char* kindName(DecodingError::Kind kind) {
+  switch (kind) {
+    case DecodingError::Kind::typeMismatch: return "typeMismatch";
+    case DecodingError::Kind::valueNotFound: return "valueNotFound";
+    case DecodingError::Kind::keyNotFound: return "keyNotFound";
+    case DecodingError::Kind::dataCorrupted: return "dataCorrupted";
+  }
+  return "dataCorrupted";
+}
+
+// How the decoder names what it found, in "Expected to decode X but found <this> instead."
+const char* foundName(const json& value) {
+  switch (value.type()) {
+    case json::value_t::string: return "a string";
+    case json::value_t::number_integer:
+    case json::value_t::number_unsigned:
+    case json::value_t::number_float: return "a number";
+    case json::value_t::boolean: return "bool";
+    case json::value_t::null: return "null";
+    case json::value_t::object: return "a dictionary";
+    case json::value_t::array: return "an array";
+    default: return "an unsupported value";
+  }
+}
+
+CodingPath appending(const CodingPath& path, std::string component) {
+  CodingPath result = path;
+  result.push_back(std::move(component));
+  return result;
+}
+
+std::string describe(const char* kind, const CodingPath& path, const std::string& debugDescription) {
+  std::string text = kind;
+  if (!path.empty()) text += " at " + describeCodingPath(path);
+  return text + ": " + debugDescription;
+}
+
+}  // namespace
+
+std::string describeCodingPath(const CodingPath& path) {
+  std::string text;
+  for (const auto& component : path) {
+    if (!text.empty()) text += '.';
+    text += component;
+  }
+  return text;
+}
+
+DecodingError::DecodingError(Kind kind, CodingPath codingPath, std::string debugDescription)
+    : kind_(kind), codingPath_(std::move(codingPath)), debugDescription_(std::move(debugDescription)) {}
+
+std::string DecodingError::description() const { return describe(kindName(kind_), codingPath_, debugDescription_); }
+
+std::string DecodingError::localizedDescription() const {
+  if (kind_ == Kind::keyNotFound || kind_ == Kind::valueNotFound) {
+    return "The data couldn\u2019t be read because it is missing.";
+  }
+  return "The data couldn\u2019t be read because it isn\u2019t in the correct format.";
+}
+
+EncodingError::EncodingError(Kind kind, CodingPath codingPath, std::string debugDescription)
+    : kind_(kind), codingPath_(std::move(codingPath)), debugDescription_(std::move(debugDescription)) {}
+
+std::string EncodingError::description() const { return describe("invalidValue", codingPath_, debugDescription_); }
+
+std::string EncodingError::localizedDescription() const {
+  return "The data couldn\u2019t be written because it isn\u2019t in the correct format.";
+}
+
+// --- Decoder ---------------------------------------------------------------------------
+
+Decoder::Decoder(const json& value, CodingPath codingPath) : value_(&value), codingPath_(std::move(codingPath)) {}
+
+void Decoder::fail(DecodingError::Kind kind, std::string debugDescription) const {
+  throw DecodingError(kind, codingPath_, std::move(debugDescription));
+}
+
+void Decoder::typeMismatch(std::string_view expected) const {
+  if (value_->is_null()) {
+    fail(DecodingError::Kind::valueNotFound,
+         "Cannot get value of type " + std::string(expected) + " -- found null value instead");
+  }
+  fail(DecodingError::Kind::typeMismatch,
+       "Expected to decode " + std::string(expected) + " but found " + foundName(*value_) + " instead.");
+}
+
+void Decoder::requireObject() const {
+  if (!value_->is_object()) typeMismatch("Dictionary<String, Any>");
+}
+
+bool Decoder::contains(std::string_view key) const {
+  requireObject();
+  return value_->find(key) != value_->end();
+}
+
+std::vector<std::string> Decoder::allKeys() const {
+  requireObject();
+  std::vector<std::string> keys;
+  for (auto it = value_->begin(); it != value_->end(); ++it) keys.push_back(it.key());
+  return keys;
+}
+
+Decoder Decoder::nested(std::string_view key) const {
+  requireObject();
+  auto it = value_->find(key);
+  if (it == value_->end()) {
+    fail(DecodingError::Kind::keyNotFound, "No value associated with key \"" + std::string(key) + "\".");
+  }
+  return Decoder(*it, appending(codingPath_, std::string(key)));
+}
+
+std::optional<Decoder> Decoder::nestedIfPresent(std::string_view key) const {
+  requireObject();
+  auto it = value_->find(key);
+  if (it == value_->end() || it->is_null()) return std::nullopt;
+  return Decoder(*it, appending(codingPath_, std::string(key)));
+}
+
+bool Decoder::isNull() const { return value_->is_null(); }
+
+std::string Decoder::decodeString() const {
+  if (!value_->is_string()) typeMismatch("String");
+  return value_->get_ref<const std::string&>();
+}
+
+std::int64_t Decoder::decodeInt() const {
+  switch (value_->type()) {
+    case json::value_t::number_integer: return value_->get<std::int64_t>();
+    case json::value_t::number_unsigned: {
+      const auto unsignedValue = value_->get<std::uint64_t>();
+      if (unsignedValue <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+        return static_cast<std::int64_t>(unsignedValue);
+      }
+      break;
+    }
+    case json::value_t::number_float: {
+      // Integral doubles in range read as integers (7.0, 1e2); -2^63 <= d < 2^63.
+      const double d = value_->get<double>();
+      if (std::isfinite(d) && std::trunc(d) == d && d >= -9223372036854775808.0 && d < 9223372036854775808.0) {
+        return static_cast<std::int64_t>(d);
+      }
+      break;
+    }
+    default: typeMismatch("Int");
+  }
+  fail(DecodingError::Kind::dataCorrupted, "Parsed JSON number <" + value_->dump() + "> does not fit in Int.");
+}
+
+double Decoder::decodeDouble() const {
+  if (!value_->is_number()) typeMismatch("Double");
+  return value_->get<double>();
+}
+
+bool Decoder::decodeBool() const {
+  if (!value_->is_boolean()) typeMismatch("Bool");
+  return value_->get<bool>();
+}
+
+std::vector<Decoder> Decoder::elements() const {
+  if (!value_->is_array()) typeMismatch("Array<Any>");
+  std::vector<Decoder> result;
+  result.reserve(value_->size());
+  std::size_t index = 0;
+  for (const auto& element : *value_) {
+    result.emplace_back(element, appending(codingPath_, "Index " + std::to_string(index++)));
+  }
+  return result;
+}
+
+// --- Encoder ---------------------------------------------------------------------------
+
+Encoder::Encoder(ordered_json& value, CodingPath codingPath) : value_(&value), codingPath_(std::move(codingPath)) {}
+
+Encoder Encoder::nested(std::string_view key) {
+  if (!value_->is_object()) *value_ = ordered_json::object();
+  ordered_json& child = (*value_)[std::string(key)];
+  return Encoder(child, appending(codingPath_, std::string(key)));
+}
+
+void Encoder::encodeString(std::string_view value) { *value_ = std::string(value); }
+
+void Encoder::encodeInt(std::int64_t value) { *value_ = value; }
+
+void Encoder::encodeDouble(double value) {
+  if (!std::isfinite(value)) {
+    throw EncodingError(EncodingError::Kind::invalidValue, codingPath_,
+                        "Unable to encode Double." + doubleDescription(value) + " directly in JSON.");
+  }
+  *value_ = value;
+}
+
+void Encoder::encodeBool(bool value) { *value_ = value; }
+
+void Encoder::beginArray() { *value_ = ordered_json::array(); }
+
+Encoder Encoder::appendElement() {
+  if (!value_->is_array()) beginArray();
+  const std::size_t index = value_->size();
+  value_->push_back(nullptr);
+  return Encoder(value_->back(), appending(codingPath_, "Index " + std::to_string(index)));
+}
+
+// --- Documents -------------------------------------------------------------------------
+
+JSONDocument::JSONDocument(std::string_view text) {
+  try {
+    value_ = std::make_unique<json>(json::parse(text));
+  } catch (const json::exception&) {
+    throw DecodingError(DecodingError::Kind::dataCorrupted, {}, "The given data was not valid JSON.");
+  }
+}
+
+JSONDocument::~JSONDocument() = default;
+JSONDocument::JSONDocument(JSONDocument&&) noexcept = default;
+JSONDocument& JSONDocument::operator=(JSONDocument&&) noexcept = default;
+
+Decoder JSONDocument::root() const { return Decoder(*value_, {}); }
+
+std::string JSONEncoder::encodeWith(const std::function<void(Encoder&)>& write) const {
+  ordered_json root;
+  Encoder encoder(root, {});
+  write(encoder);
+  return serializeJSON(root);
+}
+
+}  // namespace keln::foundation

@@ -1,0 +1,51 @@
+#include "foundation/Unicode.h"
+
+#include <unicode/brkiter.h>
+#include <unicode/locid.h>
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
+#include <unicode/unorm2.h>
+#include <unicode/ustring.h>
+
+#include <memory>
+
+namespace keln::foundation {
+namespace {
+
+icu::UnicodeString fromUTF8(std::string_view text) {
+  return icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+}
+
+}  // namespace
+
+std::size_t characterCount(std::string_view text) {
+  if (text.empty()) return 0;
+  const icu::UnicodeString unicode = fromUTF8(text);
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::BreakIterator> iterator(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  if (U_FAILURE(status) || !iterator) return static_cast<std::size_t>(unicode.countChar32());
+  iterator->setText(unicode);
+  std::size_t count = 0;
+  for (int32_t boundary = iterator->next(); boundary != icu::BreakIterator::DONE; boundary = iterator->next()) ++count;
+  return count;
+}
+
+std::string uppercased(std::string_view text) {
+  icu::UnicodeString unicode = fromUTF8(text);
+  unicode.toUpper(icu::Locale::getRoot());
+  std::string result;
+  unicode.toUTF8String(result);
+  return result;
+}
+
+bool caseInsensitiveEquals(std::string_view a, std::string_view b) {
+  const icu::UnicodeString left = fromUTF8(a);
+  const icu::UnicodeString right = fromUTF8(b);
+  UErrorCode status = U_ZERO_ERROR;
+  const int32_t order = unorm_compare(left.getBuffer(), left.length(), right.getBuffer(), right.length(),
+                                      U_COMPARE_IGNORE_CASE | U_FOLD_CASE_DEFAULT | U_COMPARE_CODE_POINT_ORDER, &status);
+  if (U_FAILURE(status)) return false;
+  return order == 0;
+}
+
+}  // namespace keln::foundation

@@ -1,0 +1,69 @@
+#include <keln/platform/MainQueue.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace keln::dispatch {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(MainQueue, RunsTasksInPostingOrderAndDelayedOnesWhenDue) {
+  MainQueue queue;
+  auto clock = std::make_shared<ManualClock>();
+  queue.setClock(clock);
+  std::vector<int> order;
+  queue.asyncAfter(3s, [&] { order.push_back(3); });
+  queue.asyncAfter(1s, [&] { order.push_back(2); });
+  queue.async([&] { order.push_back(0); });
+  queue.async([&] {
+    order.push_back(1);
+    queue.async([&] { order.push_back(10); });
+  });
+  EXPECT_EQ(queue.runPending(), 3u);
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 10}));
+  clock->advance(1s);
+  queue.runPending();
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 10, 2}));
+  clock->advance(2s);
+  queue.runPending();
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 10, 2, 3}));
+  EXPECT_EQ(queue.pendingCount(), 0u);
+}
+
+TEST(MainQueue, DueTimerJoinsBehindTasksAlreadyWaiting) {
+  MainQueue queue;
+  auto clock = std::make_shared<ManualClock>();
+  queue.setClock(clock);
+  std::vector<int> order;
+  queue.asyncAfter(0s, [&] { order.push_back(1); });
+  queue.async([&] { order.push_back(0); });
+  queue.runPending();
+  EXPECT_EQ(order, (std::vector<int>{0, 1}));
+}
+
+TEST(MainQueue, RunUntilWaitsForWorkFromOtherThreads) {
+  MainQueue queue;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    std::this_thread::sleep_for(20ms);
+    queue.async([&] { done = true; });
+  });
+  EXPECT_TRUE(queue.runUntil([&] { return done.load(); }, 5s));
+  worker.join();
+  EXPECT_FALSE(queue.runUntil([] { return false; }, 10ms));
+}
+
+TEST(MainQueue, SystemClockDelaysRunAfterTheirDeadline) {
+  MainQueue queue;
+  bool ran = false;
+  const auto start = std::chrono::steady_clock::now();
+  queue.asyncAfter(30ms, [&] { ran = true; });
+  EXPECT_TRUE(queue.runUntil([&] { return ran; }, 5s));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 30ms);
+}
+
+}  // namespace
+}  // namespace keln::dispatch

@@ -1,0 +1,159 @@
+#include <keln/platform/JSONCoding.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "foundation/JSONValue.h"
+
+namespace keln::foundation {
+namespace {
+
+struct Inner {
+  std::string name;
+  std::optional<std::int64_t> count;
+
+  void encode(Encoder& encoder) const {
+    encoder.encode("name", name);
+    encoder.encodeIfPresent("count", count);
+  }
+  static Inner decode(const Decoder& decoder) {
+    return Inner{decoder.decode<std::string>("name"), decoder.decodeIfPresent<std::int64_t>("count")};
+  }
+};
+
+struct Outer {
+  double value;
+  bool flag;
+  std::vector<Inner> items;
+  std::optional<Inner> extra;
+
+  void encode(Encoder& encoder) const {
+    encoder.encode("value", value);
+    encoder.encode("flag", flag);
+    encoder.encode("items", items);
+    encoder.encodeIfPresent("extra", extra);
+  }
+  static Outer decode(const Decoder& decoder) {
+    return Outer{decoder.decode<double>("value"), decoder.decode<bool>("flag"), decoder.decode<std::vector<Inner>>("items"),
+                 decoder.decodeIfPresent<Inner>("extra")};
+  }
+};
+
+TEST(JSONCoding, EncodesInWrittenOrderAndLeavesAbsentOptionalsOut) {
+  Outer outer{12.5, true, {Inner{"a/b", 3}, Inner{"c", std::nullopt}}, std::nullopt};
+  EXPECT_EQ(JSONEncoder().encode(outer),
+            R"({"value":12.5,"flag":true,"items":[{"name":"a\/b","count":3},{"name":"c"}]})");
+}
+
+TEST(JSONCoding, RoundTrips) {
+  Outer outer{-0.25, false, {Inner{"\xC3\x9F\n\t\x01", -7}}, Inner{"x", 0}};
+  Outer back = JSONDecoder().decode<Outer>(JSONEncoder().encode(outer));
+  EXPECT_EQ(back.value, -0.25);
+  EXPECT_FALSE(back.flag);
+  ASSERT_EQ(back.items.size(), 1u);
+  EXPECT_EQ(back.items[0].name, "\xC3\x9F\n\t\x01");
+  EXPECT_EQ(back.items[0].count, -7);
+  ASSERT_TRUE(back.extra.has_value());
+  EXPECT_EQ(back.extra->count, 0);
+}
+
+TEST(JSONCoding, DecodingRules) {
+  struct Case {
+    const char* json;
+    std::optional<DecodingError::Kind> error;  // nullopt: decodes
+    const char* path;
+  };
+  const Case cases[] = {
+      {R"({"value":7,"flag":true,"items":[]})", std::nullopt, ""},
+      {R"({"value":7,"flag":true,"items":[],"extra":null,"unknown":[1,{}]})", std::nullopt, ""},
+      {R"({"value":7,"flag":true,"items":[{"name":"n","count":null}]})", std::nullopt, ""},
+      {R"({"value":7,"flag":true,"items":[{"name":"n","count":7.0}]})", std::nullopt, ""},
+      {R"({"value":7,"flag":true,"items":[{"name":"n","count":1e2}]})", std::nullopt, ""},
+      {R"({"value":7,"flag":true,"items":[{"name":"n","count":-9223372036854775808}]})", std::nullopt, ""},
+      {R"({"flag":true,"items":[]})", DecodingError::Kind::keyNotFound, ""},
+      {R"({"value":null,"flag":true,"items":[]})", DecodingError::Kind::valueNotFound, "value"},
+      {R"({"value":"7","flag":true,"items":[]})", DecodingError::Kind::typeMismatch, "value"},
+      {R"({"value":7,"flag":1,"items":[]})", DecodingError::Kind::typeMismatch, "flag"},
+      {R"({"value":7,"flag":true,"items":{}})", DecodingError::Kind::typeMismatch, "items"},
+      {R"({"value":7,"flag":true,"items":[{"count":1}]})", DecodingError::Kind::keyNotFound, "items.Index 0"},
+      {R"({"value":7,"flag":true,"items":[{"name":"n","count":7.5}]})", DecodingError::Kind::dataCorrupted,
+       "items.Index 0.count"},
+      {R"({"value":7,"flag":true,"items":[{"name":"n","count":9223372036854775808}]})",
+       DecodingError::Kind::dataCorrupted, "items.Index 0.count"},
+      {R"({"value":7,"flag":true,"items":[{"name":"n","count":"1"}]})", DecodingError::Kind::typeMismatch,
+       "items.Index 0.count"},
+      {R"({"value":7,"flag":true,"items":[],"extra":5})", DecodingError::Kind::typeMismatch, "extra"},
+      {R"([1,2])", DecodingError::Kind::typeMismatch, ""},
+      {R"(null)", DecodingError::Kind::valueNotFound, ""},
+      {R"({"value":7,)", DecodingError::Kind::dataCorrupted, ""},
+      {"", DecodingError::Kind::dataCorrupted, ""},
+      {"{\"value\":7,\"flag\":true,\"items\":[{\"name\":\"\xFF\"}]}", DecodingError::Kind::dataCorrupted, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.json);
+    if (!c.error) {
+      EXPECT_NO_THROW(JSONDecoder().decode<Outer>(c.json));
+      continue;
+    }
+    try {
+      JSONDecoder().decode<Outer>(c.json);
+      ADD_FAILURE() << "decoded";
+    } catch (const DecodingError& error) {
+      EXPECT_EQ(error.kind(), *c.error) << error.description();
+      EXPECT_EQ(describeCodingPath(error.codingPath()), c.path);
+    }
+  }
+}
+
+TEST(JSONCoding, DeeplyNestedAndLargeDocumentsFailCleanly) {
+  std::string deep(100000, '[');
+  EXPECT_THROW(JSONDecoder().decode<Outer>(deep), DecodingError);
+  std::string nested = std::string(20000, '[') + std::string(20000, ']');
+  EXPECT_THROW(JSONDecoder().decode<Outer>(nested), DecodingError);
+  std::string large = R"({"value":1,"flag":false,"items":[)";
+  for (int i = 0; i < 50000; ++i) large += (i ? "," : "") + std::string(R"({"name":"item"})");
+  large += "]}";
+  EXPECT_EQ(JSONDecoder().decode<Outer>(large).items.size(), 50000u);
+}
+
+TEST(JSONCoding, EncoderRefusesWhatJSONCannotHold) {
+  for (double bad : {std::nan(""), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()}) {
+    Outer outer{bad, true, {}, std::nullopt};
+    try {
+      JSONEncoder().encode(outer);
+      ADD_FAILURE() << "encoded " << bad;
+    } catch (const EncodingError& error) {
+      EXPECT_EQ(describeCodingPath(error.codingPath()), "value");
+    }
+  }
+  Outer invalidText{1, true, {Inner{"\xC3", std::nullopt}}, std::nullopt};
+  EXPECT_THROW(JSONEncoder().encode(invalidText), EncodingError);
+}
+
+TEST(JSONCoding, DoublesAreWrittenAsThePlatformEncoderWritesThem) {
+  struct Case {
+    double value;
+    const char* text;
+  };
+  const Case cases[] = {{10.0, "10"}, {12.5, "12.5"}, {0.1, "0.1"}, {1e16, "1e+16"}, {0.00001, "1e-05"},
+                        {9007199254740992.0, "9007199254740992"}, {-3.0, "-3"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(serializeJSON(nlohmann::ordered_json(c.value)), c.text);
+  }
+}
+
+TEST(JSONCoding, ErrorDescriptionsNameKindAndPath) {
+  try {
+    JSONDecoder().decode<Outer>(R"({"value":7,"flag":true,"items":[{"count":1}]})");
+    FAIL();
+  } catch (const DecodingError& error) {
+    EXPECT_EQ(error.description(), "keyNotFound at items.Index 0: No value associated with key \"name\".");
+    EXPECT_EQ(error.localizedDescription(), "The data couldn\u2019t be read because it is missing.");
+  }
+}
+
+}  // namespace
+}  // namespace keln::foundation
