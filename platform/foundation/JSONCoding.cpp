@@ -185,8 +185,12 @@ std::vector<Decoder> Decoder::elements() const {
 
 Encoder::Encoder(ordered_json& value, CodingPath codingPath) : value_(&value), codingPath_(std::move(codingPath)) {}
 
-Encoder Encoder::nested(std::string_view key) {
+void Encoder::beginObject() {
   if (!value_->is_object()) *value_ = ordered_json::object();
+}
+
+Encoder Encoder::nested(std::string_view key) {
+  beginObject();
   ordered_json& child = (*value_)[std::string(key)];
   return Encoder(child, appending(codingPath_, std::string(key)));
 }

@@ -132,6 +132,23 @@ TEST(JSONCoding, EncoderRefusesWhatJSONCannotHold) {
   EXPECT_THROW(JSONEncoder().encode(invalidText), EncodingError);
 }
 
+TEST(JSONCoding, AnObjectWithNothingWrittenIsEmptyNotNull) {
+  struct AllOptional {
+    std::optional<std::string> text;
+    void encode(Encoder& encoder) const {
+      encoder.beginObject();
+      encoder.encodeIfPresent("text", text);
+    }
+  };
+  EXPECT_EQ(JSONEncoder().encode(AllOptional{}), "{}");
+  EXPECT_EQ(JSONEncoder().encode(std::vector<AllOptional>{AllOptional{}, AllOptional{"t"}}), R"([{},{"text":"t"}])");
+  EXPECT_EQ(JSONEncoder().encodeWith([](Encoder& encoder) {
+    encoder.encode("a", std::string("x"));
+    encoder.beginObject();
+  }),
+            R"({"a":"x"})");
+}
+
 TEST(JSONCoding, DoublesAreWrittenAsThePlatformEncoderWritesThem) {
   struct Case {
     double value;

@@ -150,6 +150,10 @@ class Encoder {
 
   const CodingPath& codingPath() const { return codingPath_; }
 
+  // Makes the value an object (left as it is when it already is one), so that a type
+  // whose fields are all absent is written as {} rather than null.
+  void beginObject();
+
   // Keyed writes; the value becomes an object. Keys are written in call order.
   template <typename T>
   void encode(std::string_view key, const T& value) {
