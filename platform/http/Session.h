@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "http/DataRequest.h"
+#include "http/RequestInterceptor.h"
+#include "http/URLRequest.h"
+
+namespace keln::http {
+
+// Largest reply body a session accepts; a longer one fails the attempt with
+// RequestError::responseTooLarge as soon as the limit is passed.
+inline constexpr std::size_t kMaximumResponseBodySize = 8 * 1024 * 1024;
+
+// How a session's requests behave.
+struct SessionConfiguration {
+  // Seconds an attempt may stay idle (no data moving). A request's own, longer
+  // time-out interval gives way to this one.
+  double timeoutIntervalForRequest = 60.0;
+  // Seconds an attempt may take in all, from its start.
+  double timeoutIntervalForResource = 7 * 24 * 60 * 60.0;
+  // Carried for the owner: the session keeps no cache, so every request is loaded anew.
+  CachePolicy requestCachePolicy = CachePolicy::useProtocolCachePolicy;
+  // Tests only: a PEM file of certificate authorities trusted in addition to the
+  // system's. Peer and host name verification are always on.
+  std::string additionalTrustedCertificatesFile;
+
+  static SessionConfiguration defaultConfiguration() { return {}; }
+};
+
+// A set of HTTP(S) requests sharing one I/O thread and one cache of open connections
+// (kept alive and reused, TLS sessions resumed). Requests are sent on the session's own
+// thread; adapters, retriers and convertibles run there; completions run on the main
+// queue. Retry delays are measured on the main queue's clock, so the main queue must be
+// driven for a delayed retry to happen.
+//
+// Owned by one object, made and destroyed on the main thread. Destroying a session cancels
+// its unfinished requests (their completions never run, nor do any already posted) and
+// waits for its thread to stop; it never blocks on the network.
+class Session {
+ public:
+  explicit Session(SessionConfiguration configuration = SessionConfiguration::defaultConfiguration());
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  const SessionConfiguration& configuration() const { return configuration_; }
+
+  // A new request over `convertible`. `interceptor`, when given, adapts every attempt
+  // and decides on retries; it is not owned and must outlive the session or the request.
+  std::shared_ptr<DataRequest> request(std::shared_ptr<const URLRequestConvertible> convertible,
+                                       RequestInterceptor* interceptor = nullptr);
+
+ private:
+  const SessionConfiguration configuration_;
+  std::shared_ptr<SessionEngine> engine_;
+};
+
+}  // namespace keln::http
