@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/WireSamples.h"
 #include "model/WireTestSupport.h"
 
 namespace keln {
@@ -12,19 +13,7 @@ using foundation::JSONEncoder;
 using testing::expectDecodingError;
 using Kind = foundation::DecodingError::Kind;
 
-const char* const kReply = R"({
-  "merchant": {"terminalId": "007", "merchantTransactionId": "mt-1", "websiteAddress": "https://shop.example",
-               "channel": "web", "shopURL": "https://shop.example/cart", "transactionDescription": "Order 1"},
-  "transactionID": "tx-42",
-  "paymentType": "PURS",
-  "paymentStatus": "InProcessing",
-  "paymentMethod": "SOMETHING_NEW",
-  "execution": {"startTime": "2024-05-01T10:00:00Z", "endTime": "2024-05-01T10:00:05Z"},
-  "returnStatus": {"statusCode": "0", "statusMsg": "OK", "statusDescription": "Accepted"},
-  "token": {"tokenName": "visa", "tokenType": "CARD", "value": "tok-1", "maskedPAN": "4111********1111",
-            "expireDate": "12/30"},
-  "amount": {"currency": "PLN", "value": 1}
-})";
+const char* const kReply = samples::kStatusReply;
 
 std::string replyWith(const std::string& key, const nlohmann::json& value) {
   nlohmann::json reply = nlohmann::json::parse(kReply);
