@@ -58,11 +58,11 @@ PaymentReference PaymentReference::decode(const Decoder& decoder) {
 
 Transaction::Transaction(std::string transactionTimestamp, std::string transactionDescription,
                          std::string paymentType, Amount amount, std::vector<PaymentMethod> paymentMethod)
-    : Transaction(std::move(transactionTimestamp), OptionalText(std::move(transactionDescription)),
+    : Transaction(Fields(), std::move(transactionTimestamp), OptionalText(std::move(transactionDescription)),
                   std::move(paymentType), std::move(amount),
                   std::optional<std::vector<PaymentMethod>>(std::move(paymentMethod))) {}
 
-Transaction::Transaction(std::string transactionTimestamp, std::optional<std::string> description,
+Transaction::Transaction(Fields, std::string transactionTimestamp, std::optional<std::string> description,
                          std::string paymentType, Amount amount,
                          std::optional<std::vector<PaymentMethod>> paymentMethod)
     : transactionTimestamp_(std::move(transactionTimestamp)),
@@ -88,7 +88,7 @@ Transaction Transaction::decode(const Decoder& decoder) {
   Text paymentType = decoder.decode<Text>("paymentType");
   Amount amount = decoder.decode<Amount>("amount");
   auto paymentMethod = decoder.decodeIfPresent<std::vector<PaymentMethod>>("paymentMethod");
-  return Transaction(std::move(transactionTimestamp), std::move(description), std::move(paymentType),
+  return Transaction(Fields(), std::move(transactionTimestamp), std::move(description), std::move(paymentType),
                      std::move(amount), std::move(paymentMethod));
 }
 

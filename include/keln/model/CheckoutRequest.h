@@ -71,8 +71,9 @@ class Transaction {
   static Transaction decode(const foundation::Decoder& decoder);
 
  private:
-  Transaction(std::string transactionTimestamp, std::optional<std::string> description, std::string paymentType,
-              Amount amount, std::optional<std::vector<PaymentMethod>> paymentMethod);
+  struct Fields {};
+  Transaction(Fields, std::string transactionTimestamp, std::optional<std::string> description,
+              std::string paymentType, Amount amount, std::optional<std::vector<PaymentMethod>> paymentMethod);
 
   std::string transactionTimestamp_;
   std::optional<std::string> description_;
