@@ -1,0 +1,121 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace keln::uikit {
+
+class Coder;
+class NavigationItem;
+class View;
+
+// How a presented view controller covers the screen.
+enum class ModalPresentationStyle { automatic, fullScreen };
+
+// Manages one screen's root view and its presentation. A host makes one (or a subclass)
+// to present the SDK's checkout from.
+//
+// View: made on first use of view() by loadView() (a plain view unless a subclass
+// overrides it); viewDidLoad() then runs once.
+//
+// Presentation: a controller presents at most one other controller at a time and holds it
+// strongly; the presented controller refers back to its presenter weakly. A transition
+// takes effect at once; its completion runs afterwards on the main queue, as after the
+// end of an animation (animated or not). Attempts that cannot be honoured are reported in
+// the system log and change nothing (see present() and dismiss()).
+//
+// Containment: a controller may have a parent (a navigation controller) that holds it;
+// the parent is referred to weakly.
+//
+// Made with std::make_shared; main thread only.
+class ViewController : public std::enable_shared_from_this<ViewController> {
+ public:
+  using Completion = std::function<void()>;
+
+  ViewController();
+  // Restores a controller from an archive; its view is still made by loadView().
+  explicit ViewController(const Coder& coder);
+  virtual ~ViewController();
+  ViewController(const ViewController&) = delete;
+  ViewController& operator=(const ViewController&) = delete;
+
+  // -- View --
+
+  // The root view, loaded first if needed.
+  std::shared_ptr<View> view();
+  std::shared_ptr<View> viewIfLoaded() const { return view_; }
+  bool isViewLoaded() const { return view_ != nullptr; }
+  void setView(std::shared_ptr<View> view);
+
+  // Makes the root view and hands it to setView(). Overrides need not call this one.
+  virtual void loadView();
+  // Runs once, right after the root view was loaded. Overrides call this one first.
+  virtual void viewDidLoad();
+
+  // The items the navigation bar shows while this controller is on top of a navigation
+  // controller's stack.
+  NavigationItem& navigationItem();
+
+  // -- Presentation --
+
+  ModalPresentationStyle modalPresentationStyle() const { return modalPresentationStyle_; }
+  void setModalPresentationStyle(ModalPresentationStyle style) { modalPresentationStyle_ = style; }
+
+  // Presents `controller` over this one, loading its view. When this controller already
+  // presents one, or `controller` is null, this controller itself, or already presented or
+  // contained elsewhere, nothing happens, the attempt is logged and `completion` does not
+  // run (it would announce a screen that is not there). A full-screen presentation gives the
+  // presented view the bounds of this controller's view.
+  void present(const std::shared_ptr<ViewController>& controller, bool animated, Completion completion = nullptr);
+
+  // Dismisses the controller this one presents, with every controller presented above it.
+  // Called on a controller that presents nothing, it asks its presenter (its own, or the
+  // one of the nearest presented ancestor) to dismiss it. With no presenter either, nothing
+  // is dismissed.
+  //
+  // `completion` always runs, once, on the main queue: after the dismissal, or right away
+  // when nothing was dismissed, so that a caller waiting for it is never left waiting.
+  void dismiss(bool animated, Completion completion = nullptr);
+
+  // The controller this one presents; null when none.
+  std::shared_ptr<ViewController> presentedViewController() const { return presented_; }
+  // The controller that presents this one or, when this one is not presented itself, its
+  // nearest presented ancestor; null when none.
+  std::shared_ptr<ViewController> presentingViewController() const;
+
+  // True from present() (or dismiss()) until the completion of that transition has run.
+  bool isBeingPresented() const { return beingPresented_; }
+  bool isBeingDismissed() const { return beingDismissed_; }
+  // The animated flag of the latest presentation or dismissal of this controller;
+  // nullopt before the first.
+  std::optional<bool> lastTransitionAnimated() const { return lastTransitionAnimated_; }
+
+  // -- Containment --
+
+  std::shared_ptr<ViewController> parent() const { return parent_.lock(); }
+
+  // "<TypeName: 0x...>", as the platform's log lines name objects.
+  virtual std::string description() const;
+
+ private:
+  friend class NavigationController;
+
+  // Clears the links of this controller and of those presented above it.
+  void unlinkPresentedChain();
+
+  std::shared_ptr<View> view_;
+  bool loadingView_ = false;
+  std::unique_ptr<NavigationItem> navigationItem_;
+  ModalPresentationStyle modalPresentationStyle_ = ModalPresentationStyle::automatic;
+  std::shared_ptr<ViewController> presented_;
+  std::weak_ptr<ViewController> presenting_;
+  std::weak_ptr<ViewController> parent_;
+  bool beingPresented_ = false;
+  bool beingDismissed_ = false;
+  std::optional<bool> lastTransitionAnimated_;
+};
+
+}  // namespace keln::uikit

@@ -1,0 +1,145 @@
+#include <keln/platform/ViewController.h>
+
+#include <keln/platform/MainQueue.h>
+
+#include "foundation/Log.h"
+#include "uikit/NavigationItem.h"
+#include "uikit/View.h"
+
+namespace keln::uikit {
+namespace {
+
+void runOnMainQueue(ViewController::Completion completion) {
+  if (!completion) return;
+  dispatch::MainQueue::main().async(std::move(completion));
+}
+
+}  // namespace
+
+ViewController::ViewController() = default;
+
+ViewController::ViewController(const Coder&) {}
+
+ViewController::~ViewController() = default;
+
+std::shared_ptr<View> ViewController::view() {
+  if (view_ != nullptr) return view_;
+  if (loadingView_) {
+    // Asked for while loadView() runs: a plain view, which loadView() may still replace.
+    view_ = std::make_shared<View>();
+    return view_;
+  }
+  loadingView_ = true;
+  loadView();
+  loadingView_ = false;
+  if (view_ == nullptr) view_ = std::make_shared<View>();
+  auto loaded = view_;
+  viewDidLoad();
+  return loaded;
+}
+
+void ViewController::setView(std::shared_ptr<View> view) { view_ = std::move(view); }
+
+void ViewController::loadView() { setView(std::make_shared<View>()); }
+
+void ViewController::viewDidLoad() {}
+
+NavigationItem& ViewController::navigationItem() {
+  if (navigationItem_ == nullptr) navigationItem_ = std::make_unique<NavigationItem>();
+  return *navigationItem_;
+}
+
+void ViewController::present(const std::shared_ptr<ViewController>& controller, bool animated,
+                             Completion completion) {
+  if (controller == nullptr) {
+    foundation::systemLog("Attempt to present a nil view controller on " + description() + ".");
+    return;
+  }
+  if (presented_ != nullptr) {
+    foundation::systemLog("Attempt to present " + controller->description() + " on " + description() +
+                          " which is already presenting " + presented_->description() + ".");
+    return;
+  }
+  // The controller must not already be on screen: presented, contained, or this one or one
+  // of the controllers this one hangs from.
+  std::shared_ptr<ViewController> hold;
+  for (const ViewController* current = this; current != nullptr; current = hold.get()) {
+    if (current == controller.get()) {
+      foundation::systemLog("Application tried to present modally the active controller " +
+                            controller->description() + ".");
+      return;
+    }
+    hold = current->parent_.lock();
+    if (hold == nullptr) hold = current->presenting_.lock();
+  }
+  if (auto presenter = controller->presenting_.lock()) {
+    foundation::systemLog("Application tried to present modally a view controller " + controller->description() +
+                          " that is already being presented by " + presenter->description() + ".");
+    return;
+  }
+  if (auto parent = controller->parent_.lock()) {
+    foundation::systemLog("Application tried to present modally a view controller " + controller->description() +
+                          " that is a child of " + parent->description() + ".");
+    return;
+  }
+
+  presented_ = controller;
+  controller->presenting_ = weak_from_this();
+  controller->beingPresented_ = true;
+  controller->lastTransitionAnimated_ = animated;
+  auto presentedView = controller->view();
+  if (controller->modalPresentationStyle_ == ModalPresentationStyle::fullScreen && view_ != nullptr) {
+    presentedView->setFrame(view_->bounds());
+  }
+  runOnMainQueue([weakController = std::weak_ptr<ViewController>(controller), completion = std::move(completion)] {
+    if (auto strong = weakController.lock()) strong->beingPresented_ = false;
+    if (completion) completion();
+  });
+}
+
+void ViewController::dismiss(bool animated, Completion completion) {
+  ViewController* presenter = this;
+  std::shared_ptr<ViewController> holdPresenter;
+  if (presented_ == nullptr) {
+    holdPresenter = presentingViewController();
+    presenter = holdPresenter.get();
+  }
+  if (presenter == nullptr || presenter->presented_ == nullptr) {
+    runOnMainQueue(std::move(completion));
+    return;
+  }
+  std::shared_ptr<ViewController> dismissed = presenter->presented_;
+  dismissed->unlinkPresentedChain();
+  presenter->presented_.reset();
+  dismissed->beingDismissed_ = true;
+  dismissed->lastTransitionAnimated_ = animated;
+  runOnMainQueue([dismissed, completion = std::move(completion)] {
+    dismissed->beingDismissed_ = false;
+    if (completion) completion();
+  });
+}
+
+std::shared_ptr<ViewController> ViewController::presentingViewController() const {
+  std::shared_ptr<ViewController> hold;
+  for (const ViewController* current = this; current != nullptr; current = hold.get()) {
+    if (auto presenter = current->presenting_.lock()) return presenter;
+    hold = current->parent_.lock();
+  }
+  return nullptr;
+}
+
+void ViewController::unlinkPresentedChain() {
+  presenting_.reset();
+  std::shared_ptr<ViewController> above = std::move(presented_);
+  presented_.reset();
+  while (above != nullptr) {
+    above->presenting_.reset();
+    std::shared_ptr<ViewController> next = std::move(above->presented_);
+    above->presented_.reset();
+    above = std::move(next);
+  }
+}
+
+std::string ViewController::description() const { return objectDescription(this, typeid(*this)); }
+
+}  // namespace keln::uikit
