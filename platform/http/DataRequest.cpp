@@ -1,5 +1,7 @@
 #include "http/DataRequest.h"
 
+#include "http/SessionEngine.h"
+
 namespace keln::http {
 
 DataRequest::DataRequest(std::weak_ptr<SessionEngine> engine, std::shared_ptr<const URLRequestConvertible> convertible,
@@ -12,8 +14,10 @@ DataRequest& DataRequest::validate() {
 }
 
 DataRequest& DataRequest::responseData(Completion completion) {
-  completion_ = std::move(completion);
+  if (started_) return *this;
   started_ = true;
+  completion_ = std::move(completion);
+  if (auto engine = engine_.lock()) engine->submit(shared_from_this());
   return *this;
 }
 

@@ -25,7 +25,7 @@ class SessionEngine;
 // interceptor the request finishes. The final outcome reaches the completion exactly once,
 // on the main queue, unless the session is destroyed first: then the request is cancelled
 // and its completion never runs.
-class DataRequest {
+class DataRequest : public std::enable_shared_from_this<DataRequest> {
  public:
   using Completion = std::function<void(DataResponse)>;
 
@@ -36,7 +36,8 @@ class DataRequest {
   // request's Accept header (any type when the request has none or the body is empty).
   DataRequest& validate();
 
-  // Starts the request. `completion` runs on the main queue with the final outcome.
+  // Starts the request. `completion` runs on the main queue with the final outcome. Later
+  // calls do nothing.
   DataRequest& responseData(Completion completion);
 
   // Retries made so far: 0 during the first attempt, raised by one before each retry.

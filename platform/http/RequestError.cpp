@@ -40,6 +40,9 @@ RequestError RequestError::bodyDataInGETRequest(std::size_t bodySize) {
 RequestError RequestError::invalidHeaderField(std::string name) {
   RequestError e(Kind::urlRequestValidationFailed);
   e.reason_ = ValidationReason::invalidHeaderField;
+  for (char& c : name) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
   e.text_ = std::move(name);
   return e;
 }

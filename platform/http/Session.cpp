@@ -1,22 +1,19 @@
 #include "http/Session.h"
 
+#include "http/SessionEngine.h"
+
 namespace keln::http {
 
-class SessionEngine {
- public:
-  static std::shared_ptr<DataRequest> make(std::shared_ptr<const URLRequestConvertible> convertible,
-                                           RequestInterceptor* interceptor) {
-    return std::shared_ptr<DataRequest>(new DataRequest({}, std::move(convertible), interceptor));
-  }
-};
+Session::Session(SessionConfiguration configuration)
+    : configuration_(std::move(configuration)), engine_(std::make_shared<SessionEngine>(*this, configuration_)) {
+  engine_->start();
+}
 
-Session::Session(SessionConfiguration configuration) : configuration_(std::move(configuration)) {}
-
-Session::~Session() = default;
+Session::~Session() { engine_->stop(); }
 
 std::shared_ptr<DataRequest> Session::request(std::shared_ptr<const URLRequestConvertible> convertible,
                                               RequestInterceptor* interceptor) {
-  return SessionEngine::make(std::move(convertible), interceptor);
+  return engine_->makeRequest(std::move(convertible), interceptor);
 }
 
 }  // namespace keln::http

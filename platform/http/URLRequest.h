@@ -67,8 +67,9 @@ class URLRequest final : public URLRequestConvertible {
   CachePolicy cachePolicy() const { return cachePolicy_; }
   void setCachePolicy(CachePolicy policy) { cachePolicy_ = policy; }
 
-  // Throws RequestError (urlRequestValidationFailed, bodyDataInGETRequest) for a GET
-  // request that carries a body, even an empty one.
+  // Throws RequestError (urlRequestValidationFailed) for a request that must not be sent:
+  // a GET that carries a body, even an empty one (bodyDataInGETRequest), or a header whose
+  // name is not a token or whose value holds a line break or NUL (invalidHeaderField).
   void validate() const;
 
   URLRequest asURLRequest() const override { return *this; }

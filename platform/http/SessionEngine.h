@@ -1,0 +1,99 @@
+#pragma once
+
+// Internal: the I/O side of a Session.
+
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+
+#include <curl/curl.h>
+
+#include "http/DataRequest.h"
+#include "http/DataResponse.h"
+#include "http/Session.h"
+
+namespace keln::http {
+
+// The I/O side of a Session: one thread driving one libcurl multi handle, whose
+// connection cache keeps connections open between requests. Every member below the
+// command queue is touched by the I/O thread only (and by stop() once it has joined it).
+class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
+ public:
+  SessionEngine(Session& owner, const SessionConfiguration& configuration);
+  ~SessionEngine();
+
+  void start();
+  // Cancels everything and joins the I/O thread. Idempotent; never on the I/O thread.
+  void stop();
+  bool stopped() const { return stopped_.load(); }
+
+  std::shared_ptr<DataRequest> makeRequest(std::shared_ptr<const URLRequestConvertible> convertible,
+                                           RequestInterceptor* interceptor) {
+    return std::shared_ptr<DataRequest>(new DataRequest(weak_from_this(), std::move(convertible), interceptor));
+  }
+
+  // Any thread.
+  void submit(std::shared_ptr<DataRequest> request) { post(Command{Command::Kind::start, std::move(request)}); }
+
+ private:
+  struct Command {
+    enum class Kind { start, retry } kind;
+    std::shared_ptr<DataRequest> request;
+  };
+
+  // One attempt handed to libcurl.
+  struct Transfer {
+    std::shared_ptr<DataRequest> request;
+    URLRequest urlRequest;
+    std::string url;
+    CURL* easy = nullptr;
+    curl_slist* headerList = nullptr;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    int status = 0;
+    HTTPHeaders responseHeaders;
+    std::string body;
+    bool bodyReceived = false;
+    bool tooLarge = false;
+
+    explicit Transfer(URLRequest request) : urlRequest(std::move(request)) {}
+    ~Transfer() {
+      if (easy) curl_easy_cleanup(easy);
+      if (headerList) curl_slist_free_all(headerList);
+    }
+  };
+
+  void post(Command command);
+  void run();
+  void handle(Command command);
+  void startAttempt(const std::shared_ptr<DataRequest>& request);
+  std::unique_ptr<Transfer> makeTransfer(const std::shared_ptr<DataRequest>& request, URLRequest urlRequest);
+  void transferDone(CURL* easy, CURLcode code);
+  void attemptFailed(const std::shared_ptr<DataRequest>& request, DataResponse failed);
+  void finish(const std::shared_ptr<DataRequest>& request, DataResponse response);
+  std::shared_ptr<const Error> validateReply(const DataRequest& request, const Transfer& transfer) const;
+
+  static size_t onBody(char* data, size_t size, size_t count, void* transfer);
+  static size_t onHeader(char* data, size_t size, size_t count, void* transfer);
+
+  Session& owner_;
+  const SessionConfiguration configuration_;
+  std::string trustedAuthorities_;  // PEM; empty: the system's only
+  CURLM* multi_ = nullptr;
+  CURLSH* share_ = nullptr;
+  std::thread thread_;
+  std::atomic<bool> stopped_{false};
+
+  std::mutex mutex_;
+  std::deque<Command> commands_;  // guarded by mutex_
+  bool stopping_ = false;         // guarded by mutex_
+
+  // I/O thread only.
+  std::unordered_map<DataRequest*, std::shared_ptr<DataRequest>> unfinished_;
+  std::unordered_map<CURL*, std::unique_ptr<Transfer>> transfers_;
+};
+
+}  // namespace keln::http
