@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <vector>
 
 #include "model/WireTestSupport.h"
@@ -117,16 +116,6 @@ TEST_F(CodesTest, FromCodeSearchesTheCurrentList) {
   EXPECT_EQ(Language::fromCode("dE")->customValue(), "De");
   ASSERT_TRUE(Language::fromCode("en").has_value());
   EXPECT_EQ(Language::fromCode("en")->kind(), Language::Kind::custom);
-}
-
-TEST_F(CodesTest, AllCasesIsCreatedOnceUnderConcurrentReads) {
-  std::vector<std::thread> threads;
-  std::vector<std::size_t> sizes(8);
-  for (std::size_t i = 0; i < sizes.size(); ++i) {
-    threads.emplace_back([&sizes, i] { sizes[i] = Currency::allCases().size() + Language::allCases().size(); });
-  }
-  for (std::thread& thread : threads) thread.join();
-  for (const std::size_t size : sizes) EXPECT_EQ(size, 4u);
 }
 
 TEST_F(CodesTest, CaseObjectsEncode) {
