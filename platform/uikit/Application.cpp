@@ -1,0 +1,73 @@
+#include <keln/platform/Application.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <thread>
+#include <vector>
+
+#include <keln/platform/MainQueue.h>
+
+extern char** environ;
+
+namespace keln::uikit {
+namespace {
+
+bool openWithDesktop(const std::string& url) {
+  if (!Application::defaultOpenerAccepts(url)) return false;
+  std::string program = "xdg-open";
+  std::string argument = url;
+  std::vector<char*> arguments{program.data(), argument.data(), nullptr};
+  pid_t child = 0;
+  if (posix_spawnp(&child, program.c_str(), nullptr, nullptr, arguments.data(), environ) != 0) return false;
+  // Reaped in the background so that the opener never blocks the main thread.
+  std::thread([child] {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+  return true;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+         });
+}
+
+}  // namespace
+
+Application& Application::shared() {
+  static Application application;
+  return application;
+}
+
+void Application::setURLOpener(URLOpener opener) { opener_ = std::move(opener); }
+
+void Application::open(const std::string& url, std::function<void(bool success)> completionHandler) {
+  URLOpener opener = opener_;  // a copy: the opener may replace itself
+  bool opened = opener ? opener(url) : openWithDesktop(url);
+  if (completionHandler) {
+    dispatch::MainQueue::main().async([completionHandler = std::move(completionHandler), opened] {
+      completionHandler(opened);
+    });
+  }
+}
+
+bool Application::defaultOpenerAccepts(std::string_view url) {
+  bool visibleAscii = std::all_of(url.begin(), url.end(), [](char c) {
+    auto byte = static_cast<unsigned char>(c);
+    return byte > 0x20 && byte < 0x7F;
+  });
+  if (!visibleAscii) return false;
+  for (std::string_view scheme : {"http://", "https://", "mailto:"}) {
+    if (startsWithIgnoringCase(url, scheme) && url.size() > scheme.size()) return true;
+  }
+  return false;
+}
+
+}  // namespace keln::uikit

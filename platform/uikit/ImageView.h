@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+
+#include "uikit/Image.h"
+#include "uikit/View.h"
+
+namespace keln::uikit {
+
+// A view showing an image (or nothing). Main thread only.
+class ImageView : public View {
+ public:
+  using View::View;
+
+  const std::optional<Image>& image() const { return image_; }
+  void setImage(std::optional<Image> image) { image_ = std::move(image); }
+
+ private:
+  std::optional<Image> image_;
+};
+
+}  // namespace keln::uikit
