@@ -1,0 +1,230 @@
+#include <keln/platform/MainQueue.h>
+#include <keln/platform/Wallet.h>
+#include <keln/presentation/ApplePayManager.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "foundation/Log.h"
+#include "passkit/PaymentAuthorizationController.h"
+#include "passkit/PaymentAuthorizationViewController.h"
+#include "passkit/PaymentRequest.h"
+
+namespace keln {
+namespace {
+
+using foundation::LogStream;
+using passkit::PaymentAuthorizationStatus;
+using passkit::Wallet;
+
+const std::string notInTheCorrectFormat = "The data couldn’t be read because it isn’t in the correct format.";
+
+passkit::PaymentRequest sheetRequest() {
+  passkit::PaymentRequest request;
+  request.setMerchantIdentifier("merchant.com.example");
+  request.setCountryCode("PL");
+  request.setCurrencyCode("PLN");
+  request.setSupportedNetworks({passkit::PaymentNetwork::masterCard(), passkit::PaymentNetwork::visa()});
+  request.setPaymentSummaryItems({{"Total", passkit::Decimal("10.5")}});
+  return request;
+}
+
+class ApplePayManagerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dispatch::MainQueue::main().discardPending();
+    wallet = std::make_shared<Wallet>();
+    previous = Wallet::install(wallet);
+  }
+  void TearDown() override {
+    dispatch::MainQueue::main().discardPending();
+    Wallet::install(previous);
+  }
+
+  void run() { dispatch::MainQueue::main().runPending(); }
+
+  // Starts a payment whose reported statuses are appended to `statuses`; at each report
+  // also notes whether the sheet was still on screen.
+  void start(std::vector<ApplePayStatus>& statuses, const passkit::PaymentRequest& request = sheetRequest()) {
+    manager->startPayment(request, [this, &statuses](ApplePayStatus status) {
+      statuses.push_back(status);
+      sheetOnScreenAtReport.push_back(wallet->isSheetOnScreen());
+    });
+  }
+
+  std::shared_ptr<ApplePayManager> manager = ApplePayManager::shared();
+  std::shared_ptr<Wallet> wallet;
+  std::shared_ptr<Wallet> previous;
+  std::vector<bool> sheetOnScreenAtReport;
+};
+
+TEST_F(ApplePayManagerTest, ReportsEachOutcomeOnceAfterTheSheetIsGone) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> tokenData;  // none: the user closes the sheet
+    ApplePayStatus expected;
+    std::vector<std::string> output;
+  };
+  const Case cases[] = {
+      {"user closes the sheet", std::nullopt, ApplePayStatus::userCancelled, {"Presented PaymentController"}},
+      {"token data is a JSON object", R"({"version":"EC_v1","data":"abc"})", ApplePayStatus::success,
+       {"Presented PaymentController"}},
+      {"token data is a JSON array", "[1,2]", ApplePayStatus::success, {"Presented PaymentController"}},
+      {"token data is empty", "", ApplePayStatus::success,
+       {"Presented PaymentController", "Failed to load: " + notInTheCorrectFormat}},
+      {"token data is not JSON", "not json", ApplePayStatus::success,
+       {"Presented PaymentController", "Failed to load: " + notInTheCorrectFormat}},
+      {"token data is a bare number", "5", ApplePayStatus::success,
+       {"Presented PaymentController", "Failed to load: " + notInTheCorrectFormat}},
+      {"token data is not UTF-8", "{\"a\":\"\xff\"}", ApplePayStatus::success,
+       {"Presented PaymentController", "Failed to load: " + notInTheCorrectFormat}},
+      {"token data nests deeply", std::string(100000, '[') + std::string(100000, ']'), ApplePayStatus::success,
+       {"Presented PaymentController"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    foundation::ScopedLogCapture log;
+    sheetOnScreenAtReport.clear();
+    std::vector<ApplePayStatus> statuses;
+    start(statuses);
+    EXPECT_EQ(manager->paymentStatus(), PaymentAuthorizationStatus::failure);
+    run();
+    ASSERT_TRUE(wallet->isSheetOnScreen());
+    EXPECT_TRUE(statuses.empty()) << "nothing is reported while the sheet is up";
+    if (c.tokenData) {
+      ASSERT_TRUE(wallet->authorize(*c.tokenData));
+    } else {
+      ASSERT_TRUE(wallet->cancel());
+    }
+    run();
+    EXPECT_EQ(statuses, std::vector<ApplePayStatus>{c.expected});
+    EXPECT_EQ(sheetOnScreenAtReport, std::vector<bool>{false});
+    EXPECT_EQ(log.messages(LogStream::standardOutput), c.output);
+    if (c.tokenData) {
+      ASSERT_EQ(wallet->authorizationResults().size(), 1u) << "answered exactly once";
+      const passkit::PaymentAuthorizationResult& answer = wallet->authorizationResults().back();
+      EXPECT_EQ(answer.status(), PaymentAuthorizationStatus::success);
+      ASSERT_TRUE(answer.errors().has_value());
+      EXPECT_TRUE(answer.errors()->empty());
+    }
+    wallet = std::make_shared<Wallet>();
+    Wallet::install(wallet);
+  }
+}
+
+TEST_F(ApplePayManagerTest, KeepsTheLastTokenDataThatIsAJSONObject) {
+  wallet->setUserAction(Wallet::UserAction::authorize(R"({"version":"EC_v1"})"));
+  std::vector<ApplePayStatus> statuses;
+  start(statuses);
+  run();
+  ASSERT_NE(manager->paymentDataJson(), nullptr);
+  const auto kept = manager->paymentDataJson();
+  EXPECT_EQ(kept->root().allKeys(), std::vector<std::string>{"version"});
+
+  for (const char* other : {"[{\"other\":1}]", "not json"}) {
+    SCOPED_TRACE(other);
+    wallet->setUserAction(Wallet::UserAction::authorize(other));
+    start(statuses);
+    run();
+    EXPECT_EQ(manager->paymentDataJson(), kept);
+  }
+  EXPECT_EQ(statuses, std::vector<ApplePayStatus>(3, ApplePayStatus::success));
+}
+
+TEST_F(ApplePayManagerTest, RefusedPresentationReportsAnErrorFromThePresentationCallback) {
+  foundation::ScopedLogCapture log;
+  wallet->setPresentsSheets(false);
+  std::vector<ApplePayStatus> statuses;
+  start(statuses);
+  EXPECT_TRUE(statuses.empty());
+  const auto refused = manager->paymentController();
+  run();
+  EXPECT_EQ(statuses, std::vector<ApplePayStatus>{ApplePayStatus::error});
+  EXPECT_EQ(log.messages(LogStream::standardOutput), std::vector<std::string>{"Failed to present PaymentController"});
+  EXPECT_EQ(manager->paymentController(), refused);
+
+  Wallet::install(nullptr);
+  start(statuses);
+  run();
+  EXPECT_EQ(statuses, std::vector<ApplePayStatus>(2, ApplePayStatus::error)) << "no wallet at all";
+}
+
+TEST_F(ApplePayManagerTest, SecondStartReplacesTheFirstCompletion) {
+  std::vector<ApplePayStatus> first, second;
+
+  // Replaced before the first presentation is answered: only the second start reports.
+  wallet->setPresentsSheets(false);
+  start(first);
+  wallet->setPresentsSheets(true);
+  start(second);
+  run();
+  EXPECT_TRUE(first.empty());
+  EXPECT_TRUE(second.empty());
+  ASSERT_TRUE(wallet->cancel());
+  run();
+  EXPECT_TRUE(first.empty());
+  EXPECT_EQ(second, std::vector<ApplePayStatus>{ApplePayStatus::userCancelled});
+
+  // Replaced while the first sheet is up: the second is refused, and the first sheet's
+  // later end reaches nobody.
+  first.clear();
+  second.clear();
+  start(first);
+  run();
+  start(second);
+  run();
+  EXPECT_EQ(second, std::vector<ApplePayStatus>{ApplePayStatus::error});
+  ASSERT_TRUE(wallet->authorize("{}"));
+  run();
+  EXPECT_TRUE(first.empty());
+  EXPECT_EQ(second, std::vector<ApplePayStatus>{ApplePayStatus::error});
+  ASSERT_EQ(wallet->authorizationResults().size(), 1u);
+  EXPECT_EQ(wallet->authorizationResults()[0].status(), PaymentAuthorizationStatus::failure)
+      << "a payment nobody will hear of is not confirmed to the user";
+  ASSERT_TRUE(wallet->cancel());
+  run();
+  EXPECT_FALSE(wallet->isSheetOnScreen());
+  EXPECT_TRUE(first.empty());
+  EXPECT_EQ(second, std::vector<ApplePayStatus>{ApplePayStatus::error});
+}
+
+TEST_F(ApplePayManagerTest, CompletionMayStartTheNextPayment) {
+  wallet->setUserAction(Wallet::UserAction::cancel());
+  std::vector<ApplePayStatus> statuses;
+  int starts = 0;
+  std::function<void(ApplePayStatus)> again = [&](ApplePayStatus status) {
+    statuses.push_back(status);
+    if (++starts < 3) manager->startPayment(sheetRequest(), again);
+  };
+  manager->startPayment(sheetRequest(), again);
+  run();
+  EXPECT_EQ(statuses, std::vector<ApplePayStatus>(3, ApplePayStatus::userCancelled));
+}
+
+TEST_F(ApplePayManagerTest, ViewControllerVariantAnswersSuccessWithoutAnErrorList) {
+  std::optional<passkit::PaymentAuthorizationResult> answer;
+  manager->paymentAuthorizationViewController(
+      std::make_shared<passkit::PaymentAuthorizationViewController>(sheetRequest()),
+      passkit::Payment(passkit::PaymentToken("{}")),
+      [&answer](passkit::PaymentAuthorizationResult result) { answer = std::move(result); });
+  ASSERT_TRUE(answer.has_value());
+  EXPECT_EQ(answer->status(), PaymentAuthorizationStatus::success);
+  EXPECT_FALSE(answer->errors().has_value());
+}
+
+TEST_F(ApplePayManagerTest, AvailabilityFollowsTheWallet) {
+  wallet->setCardNetworks({passkit::PaymentNetwork::visa()});
+  EXPECT_TRUE(manager->isApplePayAvailable());
+  EXPECT_TRUE(manager->isApplePaySetup({passkit::PaymentNetwork::masterCard(), passkit::PaymentNetwork::visa()}));
+  EXPECT_FALSE(manager->isApplePaySetup({passkit::PaymentNetwork::masterCard()}));
+  Wallet::install(nullptr);
+  EXPECT_FALSE(manager->isApplePayAvailable());
+  EXPECT_FALSE(manager->isApplePaySetup({passkit::PaymentNetwork::visa()}));
+}
+
+}  // namespace
+}  // namespace keln
