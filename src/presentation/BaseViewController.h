@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+
+#include <keln/platform/ViewController.h>
+
+#include "uikit/ActivityIndicatorView.h"
+
+namespace keln {
+
+// The base of the checkout's view controllers: a white root view and a loading indicator
+// in its centre, which subclasses show before a long step and hide when it ends. The
+// indicator is made on first use (in practice by viewDidLoad()) and lives as long as the
+// controller. Main thread only.
+class BaseViewController : public uikit::ViewController {
+ public:
+  BaseViewController() = default;
+  explicit BaseViewController(const uikit::Coder& coder) : uikit::ViewController(coder) {}
+
+  // Large style, placed by constraints; made stopped (and so hidden).
+  const std::shared_ptr<uikit::ActivityIndicatorView>& activityIndicatorView();
+
+  // Puts the indicator in the middle of the root view.
+  void setupActivityIndicator();
+  // Brings the indicator in front of everything else in the root view and starts it.
+  void showActivityIndicator();
+  void hideActivityIndicator();
+
+  void viewDidLoad() override;
+
+ private:
+  std::shared_ptr<uikit::ActivityIndicatorView> activityIndicatorView_;
+};
+
+}  // namespace keln
