@@ -1,0 +1,463 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+
+#include <keln/platform/MainQueue.h>
+#include <keln/platform/Result.h>
+
+#include "http/ParameterEncoding.h"
+#include "http/RequestError.h"
+#include "http/Session.h"
+#include "http/URLError.h"
+#include "support/LocalGateway.h"
+
+namespace keln::http {
+namespace {
+
+using namespace std::chrono_literals;
+using dispatch::MainQueue;
+using testing::GatewayReply;
+using testing::LocalGateway;
+
+class TextError final : public Error {
+ public:
+  explicit TextError(std::string text) : text_(std::move(text)) {}
+  std::string description() const override { return "TextError(\"" + text_ + "\")"; }
+  std::string localizedDescription() const override { return text_; }
+
+ private:
+  std::string text_;
+};
+
+// Makes a request with a function, counting how often it is asked to.
+class Convertible final : public URLRequestConvertible {
+ public:
+  explicit Convertible(std::function<URLRequest()> make) : make_(std::move(make)) {}
+  URLRequest asURLRequest() const override {
+    ++calls;
+    return make_();
+  }
+  mutable std::atomic<int> calls{0};
+
+ private:
+  std::function<URLRequest()> make_;
+};
+
+// Adapts and decides on retries as a test scripts it, recording what it was asked.
+class ScriptedInterceptor final : public RequestInterceptor {
+ public:
+  std::function<URLRequest(URLRequest, int attempt)> onAdapt;
+  std::function<RetryResult(int retryCount)> onRetry;
+
+  URLRequest adapt(URLRequest request, Session&) override {
+    const int attempt = ++adaptations;
+    return onAdapt ? onAdapt(std::move(request), attempt) : request;
+  }
+  RetryResult retry(DataRequest& request, Session&, const Error& error) override {
+    {
+      std::lock_guard lock(mutex);
+      retryCounts.push_back(request.retryCount());
+      retryErrors.push_back(error.localizedDescription());
+    }
+    ++retries;
+    return onRetry ? onRetry(request.retryCount()) : RetryResult::doNotRetry();
+  }
+  std::vector<int> counts() {
+    std::lock_guard lock(mutex);
+    return retryCounts;
+  }
+
+  std::atomic<int> adaptations{0};
+  std::atomic<int> retries{0};
+  std::mutex mutex;
+  std::vector<int> retryCounts;
+  std::vector<std::string> retryErrors;
+};
+
+URLRequest requestTo(const std::string& url, HTTPMethod method = HTTPMethod::get) {
+  URLRequest request(*foundation::URL::parse(url));
+  request.setMethod(method);
+  return request;
+}
+
+std::shared_ptr<const URLRequestConvertible> fixed(URLRequest request) {
+  return std::make_shared<URLRequest>(std::move(request));
+}
+
+const RequestError* requestError(const DataResponse& response) {
+  return dynamic_cast<const RequestError*>(response.error().get());
+}
+
+class SessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override { MainQueue::main().discardPending(); }
+  void TearDown() override {
+    MainQueue::main().setClock(nullptr);
+    MainQueue::main().discardPending();
+  }
+
+  struct Outcome {
+    std::optional<DataResponse> response;
+    int calls = 0;
+  };
+
+  // Starts the request and drives the main queue until its completion has run.
+  std::shared_ptr<Outcome> start(DataRequest& request, bool validate = true) {
+    auto outcome = std::make_shared<Outcome>();
+    if (validate) request.validate();
+    request.responseData([outcome](DataResponse response) {
+      ++outcome->calls;
+      outcome->response = std::move(response);
+    });
+    return outcome;
+  }
+  DataResponse await(const std::shared_ptr<Outcome>& outcome, std::chrono::milliseconds timeout = 10s) {
+    EXPECT_TRUE(MainQueue::main().runUntil([&] { return outcome->calls > 0; }, timeout));
+    MainQueue::main().runPending();
+    EXPECT_EQ(outcome->calls, 1);
+    return outcome->response.value_or(DataResponse(std::nullopt, std::nullopt, std::nullopt, nullptr));
+  }
+  DataResponse send(Session& session, std::shared_ptr<const URLRequestConvertible> convertible,
+                    RequestInterceptor* interceptor = nullptr, bool validate = true) {
+    return await(start(*session.request(std::move(convertible), interceptor), validate));
+  }
+};
+
+TEST_F(SessionTest, SendsTheRequestAsBuilt) {
+  LocalGateway gateway;
+  gateway.setDefaultReply(GatewayReply::json(200, R"({"ok":true})"));
+  Session session;
+
+  URLRequest post = requestTo(gateway.url(), HTTPMethod::post);
+  post.setURL(post.url().appendingPathComponent("/api/v1/payments"));
+  post = JSONEncoding::defaultEncoding().encode(post, Parameters{{"shop", "https://shop/x"}, {"n", 1}});
+  post.headers().add("Authorization", "Bearer  tok");
+  const DataResponse posted = send(session, fixed(post));
+  ASSERT_EQ(posted.error(), nullptr) << posted.error()->description();
+  EXPECT_EQ(posted.data(), R"({"ok":true})");
+  EXPECT_EQ(posted.statusCode(), 200);
+
+  URLRequest status = requestTo(gateway.url());
+  status.setURL(status.url().appendingPathComponent("/api/v1/payments/a b/status"));
+  EXPECT_EQ(send(session, fixed(status)).error(), nullptr);
+
+  EXPECT_EQ(send(session, fixed(requestTo(gateway.url() + "/empty", HTTPMethod::post))).error(), nullptr);
+
+  const auto requests = gateway.requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[0].method, "POST");
+  EXPECT_EQ(requests[0].target, "/api/v1/payments");
+  EXPECT_EQ(requests[0].body, R"({"shop":"https:\/\/shop\/x","n":1})");
+  EXPECT_EQ(requests[0].header("Content-Type"), "application/json");
+  EXPECT_EQ(requests[0].header("Authorization"), "Bearer  tok");
+  EXPECT_EQ(requests[0].header("Expect"), std::nullopt);
+
+  EXPECT_EQ(requests[1].method, "GET");
+  EXPECT_EQ(requests[1].target, "/api/v1/payments/a%20b/status");
+  EXPECT_EQ(requests[1].header("Content-Type"), std::nullopt);
+  EXPECT_EQ(requests[1].body, "");
+
+  EXPECT_EQ(requests[2].method, "POST");
+  EXPECT_EQ(requests[2].header("Content-Type"), std::nullopt);
+  EXPECT_EQ(requests[2].header("Content-Length"), "0");
+}
+
+TEST_F(SessionTest, ValidatesRepliesAndEmptyBodies) {
+  struct Case {
+    const char* name;
+    GatewayReply reply;
+    HTTPMethod method;
+    bool validate;
+    const char* accept;
+    const char* error;  // nullptr: success
+    std::optional<std::string> data;
+  };
+  GatewayReply html = GatewayReply::json(200, "<p>hi</p>");
+  html.headers = {{"Content-Type", "text/html; charset=utf-8"}};
+  const Case cases[] = {
+      {"500 rejected", GatewayReply::json(500, "{}"), HTTPMethod::get, true, nullptr,
+       "Response status code was unacceptable: 500.", "{}"},
+      {"500 empty: status first", GatewayReply::empty(500), HTTPMethod::get, true, nullptr,
+       "Response status code was unacceptable: 500.", std::nullopt},
+      {"404 unvalidated", GatewayReply::json(404, "nope"), HTTPMethod::get, false, nullptr, nullptr, "nope"},
+      {"200 empty", GatewayReply::empty(200), HTTPMethod::get, true, nullptr,
+       "Response could not be serialized, input data was nil or zero length.", std::nullopt},
+      {"200 empty unvalidated", GatewayReply::empty(200), HTTPMethod::post, false, nullptr,
+       "Response could not be serialized, input data was nil or zero length.", std::nullopt},
+      {"204 empty", GatewayReply::empty(204), HTTPMethod::get, true, nullptr, nullptr, std::nullopt},
+      {"205 empty", GatewayReply::empty(205), HTTPMethod::post, true, nullptr, nullptr, std::nullopt},
+      {"HEAD", GatewayReply::json(200, "{}"), HTTPMethod::head, true, nullptr, nullptr, std::nullopt},
+      {"accepted type", html, HTTPMethod::get, true, "application/json, text/*", nullptr, "<p>hi</p>"},
+      {"unaccepted type", html, HTTPMethod::get, true, "application/json",
+       "Response Content-Type \"text/html\" does not match any acceptable types: application/json.", "<p>hi</p>"},
+  };
+  LocalGateway gateway;
+  Session session;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    gateway.enqueue(c.reply);
+    URLRequest request = requestTo(gateway.url() + "/x", c.method);
+    if (c.accept) request.headers().add("Accept", c.accept);
+    ScriptedInterceptor interceptor;
+    const DataResponse response = send(session, fixed(request), &interceptor, c.validate);
+    if (c.error) {
+      ASSERT_NE(response.error(), nullptr);
+      EXPECT_EQ(response.error()->localizedDescription(), c.error);
+      EXPECT_EQ(interceptor.counts(), std::vector<int>{0});
+    } else {
+      EXPECT_EQ(response.error(), nullptr) << response.error()->description();
+      EXPECT_EQ(interceptor.retries.load(), 0);
+      EXPECT_EQ(response.result().isSuccess(), true);
+    }
+    EXPECT_EQ(response.data(), c.data);
+  }
+}
+
+TEST_F(SessionTest, RetriesAfterTheDelayOnTheMainQueueClock) {
+  auto clock = std::make_shared<dispatch::ManualClock>();
+  MainQueue::main().setClock(clock);
+  LocalGateway gateway;
+  gateway.setDefaultReply(GatewayReply::json(500, R"({"error":"down"})"));
+  Session session;
+  ScriptedInterceptor interceptor;
+  interceptor.onRetry = [](int count) {
+    return count < 3 ? RetryResult::retryWithDelay(5.0) : RetryResult::doNotRetry();
+  };
+
+  auto outcome = start(*session.request(fixed(requestTo(gateway.url() + "/status")), &interceptor));
+  for (int attempt = 1; attempt <= 4; ++attempt) {
+    SCOPED_TRACE(attempt);
+    ASSERT_TRUE(MainQueue::main().runUntil([&] { return interceptor.retries.load() >= attempt; }, 10s));
+    if (attempt == 4) break;
+    MainQueue::main().runFor(50ms);
+    clock->advance(4900ms);
+    MainQueue::main().runFor(50ms);
+    EXPECT_EQ(gateway.requestCount(), static_cast<std::size_t>(attempt)) << "retried before the delay";
+    clock->advance(100ms);
+    ASSERT_TRUE(MainQueue::main().runUntil([&] { return gateway.requestCount() > std::size_t(attempt); }, 10s));
+  }
+  const DataResponse response = await(outcome);
+  EXPECT_EQ(gateway.requestCount(), 4u);
+  EXPECT_EQ(interceptor.counts(), (std::vector<int>{0, 1, 2, 3}));
+  ASSERT_NE(requestError(response), nullptr);
+  EXPECT_EQ(requestError(response)->responseCode(), 500);
+  EXPECT_EQ(response.data(), R"({"error":"down"})");
+}
+
+TEST_F(SessionTest, MakesAndAdaptsEveryAttemptAnew) {
+  LocalGateway gateway;
+  gateway.enqueue({GatewayReply::json(401, "{}"), GatewayReply::json(200, R"({"id":1})")});
+  Session session;
+  ScriptedInterceptor interceptor;
+  interceptor.onAdapt = [](URLRequest request, int attempt) {
+    request.headers().add("X-Attempt", std::to_string(attempt));
+    request.headers().add("authorization", "Bearer t");
+    return request;
+  };
+  interceptor.onRetry = [](int count) { return count < 3 ? RetryResult::retry() : RetryResult::doNotRetry(); };
+  const std::string url = gateway.url() + "/x";
+  auto convertible = std::make_shared<Convertible>([url] {
+    URLRequest request = requestTo(url);
+    request.headers().add("Authorization", "stale");
+    return request;
+  });
+
+  const DataResponse response = send(session, convertible, &interceptor);
+  ASSERT_EQ(response.error(), nullptr) << response.error()->description();
+  EXPECT_EQ(response.data(), R"({"id":1})");
+  EXPECT_EQ(convertible->calls.load(), 2);
+  EXPECT_EQ(interceptor.counts(), std::vector<int>{0});
+  const auto requests = gateway.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].header("X-Attempt"), "1");
+  EXPECT_EQ(requests[1].header("X-Attempt"), "2");
+  EXPECT_EQ(requests[1].header("Authorization"), "Bearer t");
+  ASSERT_TRUE(response.request());
+  EXPECT_EQ(response.request()->headers().description(), "authorization: Bearer t\nX-Attempt: 2");
+}
+
+TEST_F(SessionTest, ReportsRequestsThatCannotBeMadeOrAdapted) {
+  LocalGateway gateway;
+  const std::string url = gateway.url() + "/x";
+  struct Case {
+    const char* name;
+    std::function<URLRequest()> make;
+    std::function<URLRequest(URLRequest, int)> adapt;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"creation throws", [] () -> URLRequest { throw TextError("Missing baseURL"); }, nullptr,
+       "URLRequest creation failed with error: Missing baseURL"},
+      {"creation throws a request error",
+       [url] {
+         return JSONEncoding::defaultEncoding().encode(requestTo(url, HTTPMethod::post),
+                                                       Parameters{{"v", std::nan("")}});
+       },
+       nullptr, "JSON could not be encoded because of error:\nInvalid JSON object provided for parameter or object encoding."},
+      {"GET with a body",
+       [url] {
+         URLRequest request = requestTo(url);
+         request.setHTTPBody("{}");
+         return request;
+       },
+       nullptr,
+       "URLRequest validation failed due to reason: Invalid URLRequest: Requests with GET method cannot have body "
+       "data."},
+      {"adapter throws", [url] { return requestTo(url); },
+       [](URLRequest, int) -> URLRequest { throw std::runtime_error("no credentials"); },
+       "Request adaption failed with error: no credentials"},
+      {"adapter gives a GET a body", [url] { return requestTo(url); },
+       [](URLRequest request, int) {
+         request.setHTTPBody("x");
+         return request;
+       },
+       "Request adaption failed with error: URLRequest validation failed due to reason: Invalid URLRequest: "
+       "Requests with GET method cannot have body data."},
+      {"adapter sets a header with a line break", [url] { return requestTo(url); },
+       [](URLRequest request, int) {
+         request.headers().add("Authorization", "Bearer secret\r\nX-Injected: 1");
+         return request;
+       },
+       "Request adaption failed with error: URLRequest header field \"Authorization\" holds a character that cannot "
+       "be sent."},
+  };
+  Session session;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedInterceptor interceptor;
+    interceptor.onAdapt = c.adapt;
+    const DataResponse response = send(session, std::make_shared<Convertible>(c.make), &interceptor);
+    ASSERT_NE(response.error(), nullptr);
+    EXPECT_EQ(response.error()->localizedDescription(), c.error);
+    EXPECT_EQ(response.error()->description().find("secret"), std::string::npos);
+    EXPECT_EQ(interceptor.counts(), std::vector<int>{0});
+  }
+  EXPECT_EQ(gateway.requestCount(), 0u);
+}
+
+TEST_F(SessionTest, RetrierMayEndWithAnErrorOfItsOwn) {
+  LocalGateway gateway;
+  gateway.setDefaultReply(GatewayReply::json(503, "{}"));
+  Session session;
+  ScriptedInterceptor interceptor;
+  interceptor.onRetry = [](int) { return RetryResult::doNotRetryWithError(makeError(TextError("gave up"))); };
+  const DataResponse response = send(session, fixed(requestTo(gateway.url())), &interceptor);
+  ASSERT_NE(requestError(response), nullptr);
+  EXPECT_EQ(requestError(response)->kind(), RequestError::Kind::requestRetryFailed);
+  EXPECT_EQ(response.error()->localizedDescription(),
+            "Request retry failed with retry error: gave up, original error: Response status code was unacceptable: "
+            "503.");
+  EXPECT_EQ(gateway.requestCount(), 1u);
+}
+
+TEST_F(SessionTest, ReusesOneConnectionForSequentialRequests) {
+  for (const bool https : {false, true}) {
+    SCOPED_TRACE(https ? "https" : "http");
+    LocalGateway gateway(LocalGateway::Options{.https = https});
+    gateway.setDefaultReply(GatewayReply::json(200, "{}"));
+    SessionConfiguration configuration;
+    configuration.additionalTrustedCertificatesFile = LocalGateway::trustedAuthorityPath();
+    Session session(configuration);
+    for (int i = 0; i < 3; ++i) {
+      const DataResponse response = send(session, fixed(requestTo(gateway.url() + "/r")));
+      EXPECT_EQ(response.error(), nullptr) << response.error()->description();
+    }
+    EXPECT_EQ(gateway.acceptedConnections(), 1u);
+    for (const auto& request : gateway.requests()) EXPECT_EQ(request.connection, 1u);
+  }
+}
+
+TEST_F(SessionTest, RefusesRepliesOverTheSizeLimit) {
+  LocalGateway gateway;
+  gateway.enqueue({GatewayReply::json(200, std::string(kMaximumResponseBodySize, 'a')),
+                   GatewayReply::json(200, std::string(kMaximumResponseBodySize + 1, 'a'))});
+  Session session;
+  const DataResponse atLimit = send(session, fixed(requestTo(gateway.url())));
+  EXPECT_EQ(atLimit.error(), nullptr);
+  EXPECT_EQ(atLimit.data().value_or("").size(), kMaximumResponseBodySize);
+
+  ScriptedInterceptor interceptor;
+  const DataResponse over = send(session, fixed(requestTo(gateway.url())), &interceptor);
+  ASSERT_NE(requestError(over), nullptr);
+  EXPECT_EQ(requestError(over)->kind(), RequestError::Kind::responseTooLarge);
+  EXPECT_EQ(over.error()->localizedDescription(), "Response body exceeded the maximum size of 8388608 bytes.");
+  EXPECT_EQ(over.data(), std::nullopt);
+  EXPECT_EQ(interceptor.counts(), std::vector<int>{0});
+}
+
+TEST_F(SessionTest, ReportsTransportFailures) {
+  LocalGateway gateway;
+  LocalGateway untrusted(LocalGateway::Options{.https = true});
+  GatewayReply slow = GatewayReply::json(200, "{}");
+  slow.delay = 5s;
+  struct Case {
+    const char* name;
+    std::string url;
+    std::optional<GatewayReply> reply;
+    URLError::Code code;
+    const char* localized;
+  };
+  const Case cases[] = {
+      {"refused", LocalGateway::refusedURL(), std::nullopt, URLError::Code::cannotConnectToHost,
+       "URLSessionTask failed with error: Could not connect to the server."},
+      {"timed out", gateway.url(), slow, URLError::Code::timedOut,
+       "URLSessionTask failed with error: The request timed out."},
+      {"reset", gateway.url(), GatewayReply::withFault(GatewayReply::Fault::resetBeforeReply, "", 0),
+       URLError::Code::networkConnectionLost, "URLSessionTask failed with error: The network connection was lost."},
+      {"cut body", gateway.url(), GatewayReply::withFault(GatewayReply::Fault::cutBody, R"({"a":1})", 3),
+       URLError::Code::networkConnectionLost, "URLSessionTask failed with error: The network connection was lost."},
+      {"untrusted certificate", untrusted.url(), std::nullopt, URLError::Code::serverCertificateUntrusted,
+       "URLSessionTask failed with error: The certificate for this server is invalid."},
+  };
+  SessionConfiguration configuration;
+  configuration.timeoutIntervalForRequest = 0.3;
+  configuration.timeoutIntervalForResource = 0.3;
+  Session session(configuration);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.reply) gateway.enqueue(*c.reply);
+    ScriptedInterceptor interceptor;
+    const auto started = std::chrono::steady_clock::now();
+    const DataResponse response = send(session, fixed(requestTo(c.url + "/x")), &interceptor);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+    ASSERT_NE(requestError(response), nullptr);
+    EXPECT_EQ(requestError(response)->kind(), RequestError::Kind::sessionTaskFailed);
+    const auto* transport = dynamic_cast<const URLError*>(requestError(response)->underlyingError().get());
+    ASSERT_NE(transport, nullptr);
+    EXPECT_EQ(transport->code(), c.code) << transport->description();
+    EXPECT_EQ(response.error()->localizedDescription(), c.localized);
+    EXPECT_EQ(response.response(), std::nullopt);
+    EXPECT_EQ(interceptor.counts(), std::vector<int>{0});
+  }
+}
+
+TEST_F(SessionTest, DestroyingTheSessionCancelsItsRequests) {
+  auto clock = std::make_shared<dispatch::ManualClock>();
+  MainQueue::main().setClock(clock);
+  LocalGateway gateway;
+  GatewayReply slow = GatewayReply::json(200, "{}");
+  slow.delay = 10s;
+  gateway.enqueue({slow, GatewayReply::json(500, "{}")});
+  ScriptedInterceptor interceptor;
+  interceptor.onRetry = [](int) { return RetryResult::retryWithDelay(5.0); };
+
+  auto session = std::make_unique<Session>();
+  auto inFlight = start(*session->request(fixed(requestTo(gateway.url() + "/slow")), &interceptor));
+  ASSERT_TRUE(gateway.waitForRequests(1, 10s));
+  auto waitingToRetry = start(*session->request(fixed(requestTo(gateway.url() + "/fail")), &interceptor));
+  ASSERT_TRUE(MainQueue::main().runUntil([&] { return interceptor.retries.load() == 1; }, 10s));
+
+  const auto started = std::chrono::steady_clock::now();
+  session.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+  clock->advance(10s);
+  MainQueue::main().runFor(100ms);
+  EXPECT_EQ(inFlight->calls, 0);
+  EXPECT_EQ(waitingToRetry->calls, 0);
+  EXPECT_EQ(gateway.requestCount(), 2u);
+}
+
+}  // namespace
+}  // namespace keln::http
