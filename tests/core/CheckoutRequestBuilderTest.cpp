@@ -1,0 +1,104 @@
+#include "core/flow/CheckoutRequestBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <regex>
+#include <thread>
+#include <vector>
+
+namespace keln {
+namespace {
+
+using foundation::JSONEncoder;
+
+TransactionParamsSDK params(std::int64_t terminalID, std::string transactionID, double amount, std::string currency,
+                            std::vector<PaymentMethod> methods,
+                            std::optional<std::string> merchantTransactionDescription = std::nullopt) {
+  return TransactionParamsSDK(terminalID, std::move(merchantTransactionDescription), std::move(transactionID), "",
+                              amount, std::move(currency), std::move(methods), std::nullopt, std::nullopt,
+                              std::nullopt, std::nullopt, std::nullopt, std::nullopt, "merchant.id");
+}
+
+// The request's JSON with the time stamp blanked.
+std::string withoutTimestamp(const CheckoutRequest& request) {
+  return std::regex_replace(JSONEncoder().encode(request), std::regex(R"("transactionTimestamp":"[^"]*")"),
+                            R"("transactionTimestamp":"")");
+}
+
+TEST(FlowCheckoutRequestBuilder, PassesValuesThroughUnchecked) {
+  const CheckoutRequest request = CheckoutRequestBuilder::build(params(0, "", -1, "pln", {}));
+  EXPECT_EQ(withoutTimestamp(request),
+            R"({"merchant":{"terminalId":0,"merchantTransactionId":"","channel":"web","transactionDescription":""},)"
+            R"("transaction":{"transactionTimestamp":"","description":"","paymentType":"PURS",)"
+            R"("amount":{"currency":"pln","value":-1},"paymentMethod":[]},"customer":{"customerInfo":{}}})");
+
+  const std::string longID(100, 'x');
+  const CheckoutRequest odd = CheckoutRequestBuilder::build(params(-5, longID, 0, "euro", {PaymentMethod::blik}));
+  EXPECT_EQ(odd.merchant().terminalId(), -5);
+  EXPECT_EQ(odd.merchant().merchantTransactionId(), longID);
+  EXPECT_EQ(odd.transaction().amount().currency(), "euro");
+  EXPECT_EQ(odd.transaction().amount().value(), 0);
+}
+
+TEST(FlowCheckoutRequestBuilder, MapsEveryField) {
+  const Address shipping("Main 1", std::nullopt, "Lodz", "90-001", "PL");
+  const TransactionParamsSDK full(
+      3, "merchant side", "tx-1", "Shoes", 12.5, "PLN", {PaymentMethod::card, PaymentMethod::applePay}, "Ann",
+      "ann@example.com", "https://shop.example", shipping, std::nullopt,
+      TokenizationParams::Builder().tokenizeCard(true).build(), std::nullopt);
+  EXPECT_EQ(withoutTimestamp(CheckoutRequestBuilder::build(full)),
+            R"({"merchant":{"terminalId":3,"merchantTransactionId":"tx-1","channel":"web",)"
+            R"("shopURL":"https:\/\/shop.example","transactionDescription":"Shoes"},)"
+            R"("transaction":{"transactionTimestamp":"","description":"Shoes","paymentType":"PURS",)"
+            R"("amount":{"currency":"PLN","value":12.5},"paymentMethod":["CARD","XPAY"]},)"
+            R"("customer":{"customerInfo":{"customerName":"Ann","customerEmail":"ann@example.com",)"
+            R"("shippingAddress":{"street1":"Main 1","city":"Lodz","postcode":"90-001","country":"PL"}}},)"
+            R"("tokenisation":{"tokenisationRequest":{"tokeniseCard":true},"paymentTokens":[]}})");
+
+  // The merchant-side description is carried by the parameters but not sent.
+  EXPECT_EQ(withoutTimestamp(CheckoutRequestBuilder::build(params(1, "t", 1, "PLN", {}, "merchant side"))),
+            withoutTimestamp(CheckoutRequestBuilder::build(params(1, "t", 1, "PLN", {}))));
+}
+
+TEST(FlowCheckoutRequestBuilder, TimeStampIsUTCWhateverTheTimeZoneAndThread) {
+  const char* previous = std::getenv("TZ");
+  const std::string saved = previous ? previous : "";
+  ::setenv("TZ", "<+1345>-13:45", 1);
+  ::tzset();
+
+  const std::regex shape(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)");
+  std::vector<std::string> stamps(8);
+  std::vector<std::thread> threads;
+  const std::time_t before = std::time(nullptr);
+  for (std::string& stamp : stamps) {
+    threads.emplace_back([&stamp] {
+      stamp = CheckoutRequestBuilder::build(params(1, "t", 1, "PLN", {})).transaction().transactionTimestamp();
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  const std::time_t after = std::time(nullptr);
+
+  if (previous) {
+    ::setenv("TZ", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TZ");
+  }
+  ::tzset();
+
+  // The hour is UTC's: one of the hours between the two readings of the clock.
+  std::tm utcBefore{};
+  std::tm utcAfter{};
+  gmtime_r(&before, &utcBefore);
+  gmtime_r(&after, &utcAfter);
+  for (const std::string& stamp : stamps) {
+    SCOPED_TRACE(stamp);
+    ASSERT_TRUE(std::regex_match(stamp, shape));
+    const int hour = std::stoi(stamp.substr(11, 2));
+    EXPECT_TRUE(hour == utcBefore.tm_hour || hour == utcAfter.tm_hour);
+  }
+}
+
+}  // namespace
+}  // namespace keln
