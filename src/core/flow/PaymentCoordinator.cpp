@@ -1,0 +1,39 @@
+#include "core/flow/PaymentCoordinator.h"
+
+#include <keln/core/KelnSDKError.h>
+#include <keln/platform/MainQueue.h>
+#include <keln/platform/ViewController.h>
+
+#include "uikit/NavigationController.h"
+
+namespace keln {
+
+PaymentCoordinator::PaymentCoordinator(std::shared_ptr<uikit::NavigationController> navigationController,
+                                       SDKConfig config)
+    : navigationController_(std::move(navigationController)),
+      config_(std::move(config)),
+      bundle_(foundation::Bundle::module()) {}
+
+PaymentCoordinator::~PaymentCoordinator() = default;
+
+void PaymentCoordinator::finish(const Result<TransactionResultSDK>& result, std::uint64_t payment) {
+  if (!isCurrentPayment(payment) || !paymentCompletion_) return;
+  // The completion stays stored until the next start replaces it; call a copy so that a
+  // completion starting the next payment does not destroy itself while running.
+  Completion completion = paymentCompletion_;
+  completion(result);
+}
+
+void PaymentCoordinator::afterPresentation(std::function<void()> action) {
+  afterPresentation_.push_back(std::move(action));
+}
+
+void PaymentCoordinator::presentationCompleted(std::uint64_t payment) {
+  if (payment != currentPayment_) return;
+  presenting_ = false;
+  std::vector<std::function<void()>> actions;
+  actions.swap(afterPresentation_);
+  for (auto& action : actions) action();
+}
+
+}  // namespace keln

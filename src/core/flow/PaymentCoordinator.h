@@ -1,0 +1,97 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <keln/core/SDKConfig.h>
+#include <keln/core/TransactionParamsSDK.h>
+#include <keln/core/TransactionResultSDK.h>
+#include <keln/platform/Result.h>
+
+#include "core/flow/Coordinator.h"
+#include "foundation/Bundle.h"
+
+namespace keln {
+namespace uikit {
+class ViewController;
+}
+
+// Starts every checkout of one SDK and hands each payment's result to the host.
+//
+// Owns the navigation controller that every checkout is shown in (and through it the
+// checkout on screen) and the host's completion of the latest payment; refers to the
+// host's presenting controller weakly.
+//
+// Each start numbers its payment. A result is handed over only for the latest payment, so
+// a late result of an earlier payment never reaches the completion of a later one.
+//
+// Made by the SDK with std::make_shared; main thread only.
+class PaymentCoordinator final : public Coordinator, public std::enable_shared_from_this<PaymentCoordinator> {
+ public:
+  using Completion = std::function<void(Result<TransactionResultSDK>)>;
+
+  PaymentCoordinator(std::shared_ptr<uikit::NavigationController> navigationController, SDKConfig config);
+  ~PaymentCoordinator() override;
+
+  std::vector<std::shared_ptr<Coordinator>>& childCoordinators() override { return childCoordinators_; }
+  void setChildCoordinators(std::vector<std::shared_ptr<Coordinator>> coordinators) override {
+    childCoordinators_ = std::move(coordinators);
+  }
+  const std::shared_ptr<uikit::NavigationController>& navigationController() const override {
+    return navigationController_;
+  }
+  void setNavigationController(std::shared_ptr<uikit::NavigationController> controller) override {
+    navigationController_ = std::move(controller);
+  }
+
+  const SDKConfig& config() const { return config_; }
+
+  // The host's completion of the latest payment; empty before the first.
+  const Completion& paymentCompletion() const { return paymentCompletion_; }
+  void setPaymentCompletion(Completion completion) { paymentCompletion_ = std::move(completion); }
+
+  // The controller that presented the latest checkout; null when none or released.
+  std::shared_ptr<uikit::ViewController> source() const { return source_.lock(); }
+  void setSource(const std::shared_ptr<uikit::ViewController>& source) { source_ = source; }
+
+  // Builds the checkout of one payment and presents it full screen from `from`. A missing
+  // page template ends the payment at once: nothing is presented or sent and `completion`
+  // receives KelnSDKError::sdkNotConfigured("Missing payment template") on the main queue.
+  void start(const std::shared_ptr<uikit::ViewController>& from, const TransactionParamsSDK& params,
+             Completion completion);
+
+  // Hands `result` to the host's completion, once the checkout of `payment` has been
+  // dismissed. Nothing happens when `payment` is not the latest payment or there is no
+  // completion.
+  void finish(const Result<TransactionResultSDK>& result, std::uint64_t payment);
+  // Hands `result` to the latest payment's completion.
+  void finish(const Result<TransactionResultSDK>& result) { finish(result, currentPayment_); }
+
+  // The number of the latest payment; 0 before the first start.
+  std::uint64_t currentPayment() const { return currentPayment_; }
+  bool isCurrentPayment(std::uint64_t payment) const { return payment != 0 && payment == currentPayment_; }
+  // True while `payment`'s checkout is being presented (its presenter not yet stored).
+  bool isPresenting(std::uint64_t payment) const { return presenting_ && isCurrentPayment(payment); }
+  // Runs `action` once the current presentation has completed.
+  void afterPresentation(std::function<void()> action);
+
+  // Where the page template is looked up; the SDK's own bundle unless replaced (tests).
+  void setResourceBundle(foundation::Bundle bundle) { bundle_ = std::move(bundle); }
+
+ private:
+  void presentationCompleted(std::uint64_t payment);
+
+  std::vector<std::shared_ptr<Coordinator>> childCoordinators_;
+  std::shared_ptr<uikit::NavigationController> navigationController_;
+  const SDKConfig config_;
+  Completion paymentCompletion_;
+  std::weak_ptr<uikit::ViewController> source_;
+  foundation::Bundle bundle_;
+  std::uint64_t currentPayment_ = 0;
+  bool presenting_ = false;
+  std::vector<std::function<void()>> afterPresentation_;
+};
+
+}  // namespace keln
