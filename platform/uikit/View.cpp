@@ -51,12 +51,12 @@ std::optional<EdgeTerms> termsOf(LayoutAttribute attribute) {
 struct Equation {
   std::vector<std::pair<std::size_t, double>> terms;
   double constant = 0;
-  bool settled = false;
 };
 
-// Solves a set of linear equations by substitution: an equation with a single unknown
-// fixes that unknown. Equations left with no unknown are dropped, whether they hold or
-// not, so conflicts never fail.
+// A set of linear equations over edge variables, some of them known. solve() fixes every
+// unknown that the equations determine, by Gauss-Jordan elimination taking the equations
+// in the order they were added: an equation that adds nothing to the earlier ones (redundant
+// or conflicting) is dropped, so conflicts never fail and the first equation met wins.
 class EdgeSystem {
  public:
   explicit EdgeSystem(std::size_t variableCount) : value_(variableCount, 0), known_(variableCount, false) {}
@@ -69,36 +69,67 @@ class EdgeSystem {
   double value(std::size_t variable) const { return value_[variable]; }
   void add(Equation equation) { equations_.push_back(std::move(equation)); }
 
-  void propagate() {
-    for (bool changed = true; changed;) {
-      changed = false;
-      for (auto& equation : equations_) {
-        if (equation.settled) continue;
-        double rest = equation.constant;
-        std::optional<std::pair<std::size_t, double>> unknown;
-        bool severalUnknowns = false;
-        for (const auto& [variable, coefficient] : equation.terms) {
-          if (coefficient == 0) continue;
-          if (known_[variable]) {
-            rest -= coefficient * value_[variable];
-          } else if (unknown && unknown->first != variable) {
-            severalUnknowns = true;
-          } else if (unknown) {
-            unknown->second += coefficient;
-          } else {
-            unknown = std::make_pair(variable, coefficient);
-          }
-        }
-        if (severalUnknowns) continue;
-        equation.settled = true;
-        if (unknown && unknown->second != 0) {
-          double solved = rest / unknown->second;
-          if (std::isfinite(solved)) {
-            fix(unknown->first, solved);
-            changed = true;
-          }
+  void solve() {
+    constexpr double kEpsilon = 1e-9;
+    std::vector<std::size_t> unknowns;
+    std::vector<std::optional<std::size_t>> column(known_.size());
+    for (std::size_t variable = 0; variable < known_.size(); ++variable) {
+      if (!known_[variable]) {
+        column[variable] = unknowns.size();
+        unknowns.push_back(variable);
+      }
+    }
+    if (unknowns.empty()) return;
+
+    struct Row {
+      std::vector<double> coefficients;
+      double constant;
+    };
+    std::vector<Row> pivotRows;
+    std::vector<std::size_t> pivotColumns;
+    for (const auto& equation : equations_) {
+      Row row{std::vector<double>(unknowns.size(), 0), equation.constant};
+      for (const auto& [variable, coefficient] : equation.terms) {
+        if (known_[variable]) {
+          row.constant -= coefficient * value_[variable];
+        } else {
+          row.coefficients[*column[variable]] += coefficient;
         }
       }
+      for (std::size_t p = 0; p < pivotRows.size(); ++p) {
+        double factor = row.coefficients[pivotColumns[p]];
+        if (factor == 0) continue;
+        for (std::size_t c = 0; c < unknowns.size(); ++c) row.coefficients[c] -= factor * pivotRows[p].coefficients[c];
+        row.constant -= factor * pivotRows[p].constant;
+      }
+      std::size_t pivot = 0;
+      for (std::size_t c = 1; c < unknowns.size(); ++c) {
+        if (std::abs(row.coefficients[c]) > std::abs(row.coefficients[pivot])) pivot = c;
+      }
+      if (std::abs(row.coefficients[pivot]) < kEpsilon) continue;  // adds nothing new
+      double scale = row.coefficients[pivot];
+      for (double& coefficient : row.coefficients) coefficient /= scale;
+      row.constant /= scale;
+      row.coefficients[pivot] = 1;
+      for (auto& earlier : pivotRows) {
+        double factor = earlier.coefficients[pivot];
+        if (factor == 0) continue;
+        for (std::size_t c = 0; c < unknowns.size(); ++c) earlier.coefficients[c] -= factor * row.coefficients[c];
+        earlier.constant -= factor * row.constant;
+      }
+      pivotRows.push_back(std::move(row));
+      pivotColumns.push_back(pivot);
+    }
+
+    // A pivot variable is determined when its row names no free variable.
+    std::vector<bool> isPivot(unknowns.size(), false);
+    for (std::size_t c : pivotColumns) isPivot[c] = true;
+    for (std::size_t p = 0; p < pivotRows.size(); ++p) {
+      bool determined = true;
+      for (std::size_t c = 0; c < unknowns.size() && determined; ++c) {
+        if (!isPivot[c] && std::abs(pivotRows[p].coefficients[c]) >= kEpsilon) determined = false;
+      }
+      if (determined && std::isfinite(pivotRows[p].constant)) fix(unknowns[pivotColumns[p]], pivotRows[p].constant);
     }
   }
 
@@ -245,7 +276,7 @@ void View::solveConstraintsForSubviews() {
     }
     system.add(std::move(equation));
   }
-  system.propagate();
+  system.solve();
 
   // Axes the constraints leave open: the intrinsic content size, then the current frame.
   for (std::size_t i = 1; i < participants.size(); ++i) {
@@ -257,14 +288,17 @@ void View::solveConstraintsForSubviews() {
       }
     }
   }
-  system.propagate();
+  system.solve();
   for (std::size_t i = 1; i < participants.size(); ++i) {
     const Rect& current = participants[i]->frame_;
-    const double currentEdges[4] = {current.minX(), current.maxX(), current.minY(), current.maxY()};
-    for (Edge edge : {xMin, xMax, yMin, yMax}) {
-      if (!system.isKnown(variable(i, edge))) {
-        system.fix(variable(i, edge), currentEdges[edge]);
-        system.propagate();
+    for (auto [low, high, start, length] : {std::tuple{xMin, xMax, current.minX(), current.width()},
+                                            std::tuple{yMin, yMax, current.minY(), current.height()}}) {
+      if (system.isKnown(variable(i, low)) && system.isKnown(variable(i, high))) continue;
+      system.add(Equation{{{variable(i, low), -1.0}, {variable(i, high), 1.0}}, length});
+      system.solve();
+      if (!system.isKnown(variable(i, low))) {
+        system.fix(variable(i, low), start);
+        system.solve();
       }
     }
   }

@@ -30,8 +30,9 @@ enum class ContentMode { scaleToFill, scaleAspectFit, scaleAspectFill };
 // keeps the frame it was given; the others are placed by the constraints that tie them
 // to their superview and to their siblings (equalities of edges, centres and sizes, with
 // constants). An axis that the constraints leave open takes the view's intrinsic content
-// size, and whatever is still open keeps its current value. Conflicting constraints do
-// not fail: the first one met wins.
+// size, and whatever is still open keeps its current size, then its current position.
+// Conflicting constraints do not fail: the first one met wins. Constraints that reach
+// past a view's subviews (to a subview's subview) take no part.
 //
 // Headless: nothing is drawn; the properties are kept so that code and tests can read
 // them.
