@@ -24,6 +24,12 @@ void PaymentCoordinator::finish(const Result<TransactionResultSDK>& result, std:
   completion(result);
 }
 
+std::uint64_t PaymentCoordinator::beginPayment() {
+  afterPresentation_.clear();
+  presenting_ = false;
+  return ++currentPayment_;
+}
+
 void PaymentCoordinator::afterPresentation(std::function<void()> action) {
   afterPresentation_.push_back(std::move(action));
 }

@@ -69,6 +69,9 @@ class PaymentCoordinator final : public Coordinator, public std::enable_shared_f
   // Hands `result` to the latest payment's completion.
   void finish(const Result<TransactionResultSDK>& result) { finish(result, currentPayment_); }
 
+  // Numbers a new payment, which becomes the latest; start() begins with it. Results of
+  // earlier payments are no longer handed over.
+  std::uint64_t beginPayment();
   // The number of the latest payment; 0 before the first start.
   std::uint64_t currentPayment() const { return currentPayment_; }
   bool isCurrentPayment(std::uint64_t payment) const { return payment != 0 && payment == currentPayment_; }
