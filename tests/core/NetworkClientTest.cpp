@@ -1,0 +1,346 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <limits>
+#include <mutex>
+
+#include <keln/core/KelnSDKError.h>
+#include <keln/model/CheckoutResponseDTO.h>
+#include <keln/model/TransactionStatus.h>
+
+#include "core/GatewayClientHarness.h"
+#include "core/network/PaymentRouter.h"
+#include "foundation/JSONValue.h"
+#include "http/RequestError.h"
+#include "http/URLError.h"
+#include "model/WireSamples.h"
+
+namespace keln::testing {
+namespace {
+
+using Reply = GatewayReply;
+using Fault = GatewayReply::Fault;
+
+std::shared_ptr<const Router> statusRouter(const std::string& root, const std::string& transactionID = "abc") {
+  return std::make_shared<PaymentRouter>(PaymentRouter::status(root, transactionID));
+}
+
+const http::RequestError* requestError(const Result<TransactionStatusDTO>& result) {
+  return result.isFailure() ? dynamic_cast<const http::RequestError*>(result.error().get()) : nullptr;
+}
+
+class NetworkClientTest : public GatewayClientTest {};
+
+TEST_F(NetworkClientTest, ConfigurationFaultsCompleteAtOnceAndSendNothing) {
+  LocalGateway gateway;
+  struct Case {
+    std::string baseURL, clientID, token;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"", kClientID, kToken, "Incorrect baseURL"},
+      {"1https://gateway.example", kClientID, kToken, "Incorrect baseURL"},
+      {gateway.url(), "", "", "Incorrect clientID"},
+      {gateway.url(), "", kToken, "Incorrect clientID"},
+      {gateway.url(), kClientID, "", "Incorrect token"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message + " for [" + c.baseURL + "|" + c.clientID + "]");
+    capture_.clear();
+    auto client = makeClient(c.baseURL, c.clientID, c.token);
+    CompletionProbe<TransactionStatusDTO> probe;
+    client->request<TransactionStatusDTO>(statusRouter(c.baseURL), probe.completion());
+    ASSERT_EQ(probe.results.size(), 1u) << "not completed on the calling thread";
+    const auto* error = dynamic_cast<const KelnSDKError*>(probe.result().error().get());
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->kind(), KelnSDKError::Kind::sdkNotConfigured);
+    EXPECT_EQ(error->errorDescription(), c.message);
+    EXPECT_EQ(systemLog(), std::vector<std::string>{"Configuration validation failed: sdkNotConfigured(\"" +
+                                                     c.message + "\")"});
+    settle();
+    EXPECT_EQ(probe.results.size(), 1u);
+  }
+  EXPECT_EQ(gateway.requestCount(), 0u);
+  EXPECT_EQ(gateway.acceptedConnections(), 0u);
+}
+
+TEST_F(NetworkClientTest, BlankCredentialsPassTheCheck) {
+  LocalGateway gateway;
+  gateway.setDefaultReply(Reply::json(200, samples::kStatusReply));
+  auto client = makeClient(gateway.url(), " ", " ");
+  CompletionProbe<TransactionStatusDTO> probe;
+  client->request<TransactionStatusDTO>(statusRouter(gateway.url()), probe.completion());
+  EXPECT_FALSE(probe.called());
+  drive([&] { return probe.called(); });
+  EXPECT_EQ(gateway.requestCount(), 1u);
+  EXPECT_TRUE(systemLogStartingWith("Configuration validation failed: ").empty());
+}
+
+TEST_F(NetworkClientTest, AdapterAddsCredentialsAsConfiguredAndLogsThemRedacted) {
+  DefaultNetworkClient client(NetworkConfigurationData("https://gateway.example", " id ", " " + std::string(kToken) + " "),
+                              sessionConfiguration());
+  http::Session session(sessionConfiguration());
+  http::URLRequest request = PaymentRouter::payment("https://gateway.example", makeCheckoutRequest(10)).asURLRequest();
+  request.headers().add("authorization", "Basic old");
+  http::URLRequest adapted = client.adapt(request, session);
+  EXPECT_EQ(adapted.headers().description(), "Content-Type: application/json\nAuthorization: Bearer  " +
+                                                 std::string(kToken) + " \nX-IBM-Client-Id:  id ");
+  EXPECT_EQ(systemLog(), std::vector<std::string>{"Adapted request with headers: Content-Type: application/json\n"
+                                                  "Authorization: Bearer <redacted>\nX-IBM-Client-Id:  id "});
+}
+
+TEST_F(NetworkClientTest, StatusQueryOnTheWire) {
+  LocalGateway gateway;
+  gateway.setDefaultReply(Reply::json(200, samples::kStatusReply));
+  auto client = makeClient(gateway.url());
+  CompletionProbe<TransactionStatusDTO> probe;
+  client->request<TransactionStatusDTO>(statusRouter(gateway.url(), "abc"), probe.completion());
+  EXPECT_FALSE(probe.called());
+  drive([&] { return probe.called(); });
+
+  ASSERT_TRUE(probe.result().isSuccess()) << probe.result().error()->description();
+  EXPECT_EQ(probe.result().value().transactionID(), "tx-42");
+  ASSERT_EQ(gateway.requestCount(), 1u);
+  RecordedRequest request = gateway.requests()[0];
+  EXPECT_EQ(request.method, "GET");
+  EXPECT_EQ(request.target, "/api/v1/payments/abc/status");
+  EXPECT_EQ(request.body, "");
+  EXPECT_EQ(request.header("Authorization"), "Bearer " + std::string(kToken));
+  EXPECT_EQ(request.header("X-IBM-Client-Id"), kClientID);
+  EXPECT_EQ(request.header("Content-Type"), std::nullopt);
+  EXPECT_EQ(systemLog(),
+            (std::vector<std::string>{
+                "Adapted request with headers: Authorization: Bearer <redacted>\nX-IBM-Client-Id: client-7",
+                "Received response data: " + std::string(samples::kStatusReply)}));
+  settle();
+  EXPECT_EQ(probe.results.size(), 1u);
+}
+
+TEST_F(NetworkClientTest, CheckoutPostOnTheWire) {
+  LocalGateway gateway;
+  gateway.setDefaultReply(Reply::json(201, samples::kCheckoutReply));
+  auto client = makeClient(gateway.url());
+  CheckoutRequest checkout = makeCheckoutRequest(149.99);
+  const std::string expectedBody = foundation::serializeJSON(foundation::encodeToValue(checkout));
+  CompletionProbe<CheckoutResponseDTO> probe;
+  client->request<CheckoutResponseDTO>(std::make_shared<PaymentRouter>(PaymentRouter::payment(gateway.url(), checkout)),
+                                       probe.completion());
+  drive([&] { return probe.called(); });
+
+  ASSERT_TRUE(probe.result().isSuccess()) << probe.result().error()->description();
+  EXPECT_EQ(probe.result().value().transactionId(), "3f2c9a7e-5b1d-4e8a-9c6f-1a2b3c4d5e6f");
+  ASSERT_EQ(gateway.requestCount(), 1u);
+  RecordedRequest request = gateway.requests()[0];
+  EXPECT_EQ(request.method, "POST");
+  EXPECT_EQ(request.target, "/api/v1/payments");
+  EXPECT_EQ(request.body, expectedBody);
+  EXPECT_EQ(request.header("Content-Type"), "application/json");
+  EXPECT_EQ(request.header("Authorization"), "Bearer " + std::string(kToken));
+  EXPECT_EQ(request.header("X-IBM-Client-Id"), kClientID);
+  std::vector<std::string> log = systemLog();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0], "Request body: " + expectedBody);
+  EXPECT_EQ(log[1],
+            "Adapted request with headers: Content-Type: application/json\nAuthorization: Bearer <redacted>\n"
+            "X-IBM-Client-Id: client-7");
+  EXPECT_EQ(log[2], "Received response data: " + std::string(samples::kCheckoutReply));
+}
+
+TEST_F(NetworkClientTest, CheckoutWhoseBodyCannotBeEncodedIsNeverSent) {
+  LocalGateway gateway;
+  gateway.setDefaultReply(Reply::json(200, samples::kCheckoutReply));
+  auto client = makeClient(gateway.url());
+  CompletionProbe<CheckoutResponseDTO> probe;
+  client->request<CheckoutResponseDTO>(
+      std::make_shared<PaymentRouter>(
+          PaymentRouter::payment(gateway.url(), makeCheckoutRequest(std::numeric_limits<double>::quiet_NaN()))),
+      probe.completion());
+  EXPECT_FALSE(probe.called()) << "must complete on the main queue";
+  drive([&] { return probe.called(); });
+  settle();
+
+  ASSERT_EQ(probe.results.size(), 1u);
+  ASSERT_TRUE(probe.result().isFailure());
+  EXPECT_NE(dynamic_cast<const foundation::EncodingError*>(probe.result().error().get()), nullptr);
+  EXPECT_EQ(systemLog(), std::vector<std::string>{"Request failed with error: " + probe.result().error()->description()});
+  EXPECT_EQ(gateway.requestCount(), 0u);
+  EXPECT_EQ(gateway.acceptedConnections(), 0u);
+}
+
+TEST_F(NetworkClientTest, TransactionIdThatWouldLeaveItsSegmentIsEncoded) {
+  LocalGateway gateway;
+  gateway.setDefaultReply(Reply::json(200, samples::kStatusReply));
+  auto client = makeClient(gateway.url());
+  CompletionProbe<TransactionStatusDTO> probe;
+  client->request<TransactionStatusDTO>(statusRouter(gateway.url(), "a/b?c#d%e f"), probe.completion());
+  drive([&] { return probe.called(); });
+  ASSERT_EQ(gateway.requestCount(), 1u);
+  EXPECT_EQ(gateway.requests()[0].target, "/api/v1/payments/a%2Fb%3Fc%23d%25e%20f/status");
+  EXPECT_EQ(gateway.requests()[0].path, "/api/v1/payments/a/b?c#d%e f/status");
+}
+
+// How one gateway behaviour ends: the attempts made, the retry lines and the outcome.
+struct FaultCase {
+  std::string name;
+  std::function<std::unique_ptr<LocalGateway>()> makeGateway;  // null: nobody listens
+  double timeout = 30.0;
+  int attempts;
+  // The completion's error, checked by the case; null for success.
+  std::function<void(const Result<TransactionStatusDTO>&)> check;
+  std::vector<std::string> extraLines = {};  // expected log lines other than adapt and retry lines
+};
+
+std::unique_ptr<LocalGateway> gatewayAlways(Reply reply, LocalGateway::Options options = {}) {
+  auto gateway = std::make_unique<LocalGateway>(options);
+  gateway->setDefaultReply(std::move(reply));
+  return gateway;
+}
+
+void expectRequestError(const Result<TransactionStatusDTO>& result, http::RequestError::Kind kind) {
+  const http::RequestError* error = requestError(result);
+  ASSERT_NE(error, nullptr) << (result.isFailure() ? result.error()->description() : "success");
+  EXPECT_EQ(error->kind(), kind) << error->description();
+}
+
+void expectTransportError(const Result<TransactionStatusDTO>& result, std::optional<http::URLError::Code> code) {
+  expectRequestError(result, http::RequestError::Kind::sessionTaskFailed);
+  const http::RequestError* error = requestError(result);
+  if (error == nullptr) return;
+  const auto* transport = dynamic_cast<const http::URLError*>(error->underlyingError().get());
+  ASSERT_NE(transport, nullptr);
+  if (code) {
+    EXPECT_EQ(transport->code(), *code) << transport->description();
+  }
+}
+
+void expectDecodingError(const Result<TransactionStatusDTO>& result) {
+  ASSERT_TRUE(result.isFailure());
+  EXPECT_NE(dynamic_cast<const foundation::DecodingError*>(result.error().get()), nullptr)
+      << result.error()->description();
+}
+
+TEST_F(NetworkClientTest, FaultMatrix) {
+  const std::string status = samples::kStatusReply;
+  const FaultCase cases[] = {
+      {"connection refused", nullptr, 30.0, 4,
+       [](auto& r) { expectTransportError(r, http::URLError::Code::cannotConnectToHost); }, {}},
+      {"reset mid-body", [&] { return gatewayAlways(Reply::withFault(Fault::resetBody, status, 20)); }, 30.0, 4,
+       [](auto& r) { expectTransportError(r, std::nullopt); }, {}},
+      {"body cut short", [&] { return gatewayAlways(Reply::withFault(Fault::cutBody, status, 20)); }, 30.0, 4,
+       [](auto& r) { expectTransportError(r, std::nullopt); }, {}},
+      {"stall past the time-out", [&] { return gatewayAlways(Reply::withFault(Fault::stallBody, status, 20)); }, 0.3,
+       4, [](auto& r) { expectTransportError(r, http::URLError::Code::timedOut); }, {}},
+      {"500 every time", [] { return gatewayAlways(Reply::json(500, R"({"error":"boom"})")); }, 30.0, 4,
+       [](auto& r) {
+         expectRequestError(r, http::RequestError::Kind::responseValidationFailed);
+         if (auto* e = requestError(r)) {
+           EXPECT_EQ(e->responseCode(), 500);
+         }
+       }, {}},
+      {"401 then 200",
+       [&] {
+         auto gateway = gatewayAlways(Reply::json(200, status));
+         gateway->enqueue(Reply::json(401, R"({"error":"unauthorized"})"));
+         return gateway;
+       },
+       30.0, 2, [](auto& r) { EXPECT_TRUE(r.isSuccess()); }, {"Received response data: " + status}},
+      {"200 not JSON", [] { return gatewayAlways(Reply::json(200, "<html>oops</html>")); }, 30.0, 1,
+       [](auto& r) { expectDecodingError(r); }, {"Received response data: <html>oops</html>"}},
+      {"200 empty", [] { return gatewayAlways(Reply::empty(200)); }, 30.0, 4,
+       [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseSerializationFailed); }, {}},
+      {"not UTF-8", [] { return gatewayAlways(Reply::json(200, "{\"a\":\"\xff\xfe\"}")); }, 30.0, 1,
+       [](auto& r) { expectDecodingError(r); }, {"Received response data: Invalid data"}},
+      {"204", [] { return gatewayAlways(Reply::empty(204)); }, 30.0, 1,
+       [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseSerializationFailed); }, {}},
+      {"oversized", [] { return gatewayAlways(Reply::json(200, std::string(9 * 1024 * 1024, ' ') + "{}")); }, 30.0, 4,
+       [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseTooLarge); }, {}},
+      {"valid certificate", [&] { return gatewayAlways(Reply::json(200, status), {.https = true}); }, 30.0, 1,
+       [](auto& r) { EXPECT_TRUE(r.isSuccess()); }, {"Received response data: " + status}},
+      {"untrusted certificate",
+       [&] { return gatewayAlways(Reply::json(200, status), {.https = true, .certificate = CertificateKind::untrusted}); },
+       30.0, 4, [](auto& r) { expectTransportError(r, std::nullopt); }, {}},
+      {"expired certificate",
+       [&] { return gatewayAlways(Reply::json(200, status), {.https = true, .certificate = CertificateKind::expired}); },
+       30.0, 4, [](auto& r) { expectTransportError(r, std::nullopt); }, {}},
+      {"wrong host certificate",
+       [&] { return gatewayAlways(Reply::json(200, status), {.https = true, .certificate = CertificateKind::wrongHost}); },
+       30.0, 4, [](auto& r) { expectTransportError(r, std::nullopt); }, {}},
+  };
+
+  for (const FaultCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    capture_.clear();
+    std::unique_ptr<LocalGateway> gateway = c.makeGateway ? c.makeGateway() : nullptr;
+    const std::string root = gateway ? gateway->url() : LocalGateway::refusedURL();
+
+    auto client = makeClient(root, kClientID, kToken, c.timeout);
+    CompletionProbe<TransactionStatusDTO> probe;
+    client->request<TransactionStatusDTO>(statusRouter(root), probe.completion());
+    drive([&] { return probe.called(); });
+    settle();
+
+    ASSERT_EQ(probe.results.size(), 1u);
+    c.check(probe.result());
+
+    EXPECT_EQ(systemLogStartingWith("Adapted request with headers: ").size(), static_cast<std::size_t>(c.attempts));
+    std::vector<std::string> retries = systemLogStartingWith("Retrying request due to error: ");
+    ASSERT_EQ(retries.size(), static_cast<std::size_t>(c.attempts - 1));
+    for (std::size_t i = 0; i < retries.size(); ++i) {
+      EXPECT_TRUE(retries[i].ends_with(". Retry count: " + std::to_string(i))) << retries[i];
+    }
+    std::vector<std::string> others;
+    for (const std::string& line : systemLog()) {
+      if (!line.starts_with("Adapted request with headers: ") && !line.starts_with("Retrying request due to error: ") &&
+          !line.starts_with("Failed to decode response data: ") && !line.starts_with("Request failed with error: ")) {
+        others.push_back(line);
+      }
+    }
+    EXPECT_EQ(others, c.extraLines);
+    if (probe.result().isFailure()) {
+      const std::string& description = probe.result().error()->description();
+      const bool decoding = dynamic_cast<const foundation::DecodingError*>(probe.result().error().get()) != nullptr;
+      EXPECT_EQ(systemLogStartingWith(decoding ? "Failed to decode response data: " : "Request failed with error: "),
+                std::vector<std::string>{(decoding ? "Failed to decode response data: " : "Request failed with error: ") +
+                                         description});
+    }
+    if (gateway && !gateway->isSecure()) {
+      EXPECT_EQ(gateway->requestCount(), static_cast<std::size_t>(c.attempts));
+    }
+  }
+}
+
+TEST_F(NetworkClientTest, RetriesAreSpacedByTheRetryDelay) {
+  LocalGateway gateway;
+  std::mutex mutex;
+  std::vector<dispatch::TimePoint> arrivals;
+  gateway.setResponder([&](const RecordedRequest&) {
+    std::lock_guard<std::mutex> lock(mutex);
+    arrivals.push_back(clock_->now());
+    return Reply::json(500, "{}");
+  });
+  auto client = makeClient(gateway.url());
+  EXPECT_EQ(client->retryLimit(), 3);
+  EXPECT_EQ(client->retryDelay(), 5.0);
+  CompletionProbe<TransactionStatusDTO> probe;
+  client->request<TransactionStatusDTO>(statusRouter(gateway.url()), probe.completion());
+  drive([&] { return probe.called(); });
+
+  std::lock_guard<std::mutex> lock(mutex);
+  ASSERT_EQ(arrivals.size(), 4u);
+  for (std::size_t i = 1; i < arrivals.size(); ++i) {
+    EXPECT_EQ(arrivals[i] - arrivals[i - 1], std::chrono::seconds(5)) << "between attempts " << i << " and " << i + 1;
+  }
+}
+
+TEST_F(NetworkClientTest, SessionUsesItsOwnTimeoutsAndIgnoresLocalCache) {
+  http::SessionConfiguration configuration = DefaultNetworkClient::defaultSessionConfiguration();
+  EXPECT_EQ(configuration.timeoutIntervalForRequest, 30.0);
+  EXPECT_EQ(configuration.timeoutIntervalForResource, 30.0);
+  EXPECT_EQ(configuration.requestCachePolicy, http::CachePolicy::reloadIgnoringLocalCacheData);
+  DefaultNetworkClient client(NetworkConfigurationData("https://gateway.example", kClientID, kToken));
+  EXPECT_EQ(client.sessionConfiguration().timeoutIntervalForRequest, 30.0);
+}
+
+}  // namespace
+}  // namespace keln::testing
