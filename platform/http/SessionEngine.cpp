@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include <keln/platform/MainQueue.h>
 #include <keln/platform/Result.h>
@@ -101,6 +102,11 @@ SessionEngine::SessionEngine(Session& owner, const SessionConfiguration& configu
   initializeCurlOnce();
   multi_ = curl_multi_init();
   share_ = curl_share_init();
+  if (!multi_ || !share_) {
+    if (multi_) curl_multi_cleanup(multi_);
+    if (share_) curl_share_cleanup(share_);
+    throw std::runtime_error("HTTP session: libcurl could not be set up");
+  }
   curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
   curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
   if (!configuration_.additionalTrustedCertificatesFile.empty()) {
@@ -114,10 +120,13 @@ SessionEngine::SessionEngine(Session& owner, const SessionConfiguration& configu
   }
 }
 
-SessionEngine::~SessionEngine() { stop(); }
+SessionEngine::~SessionEngine() {
+  stop();
+  releaseResources();
+}
 
 void SessionEngine::start() {
-  thread_ = std::thread([this] { run(); });
+  thread_ = std::thread([self = shared_from_this()] { self->run(); });
 }
 
 void SessionEngine::stop() {
@@ -127,8 +136,20 @@ void SessionEngine::stop() {
     stopping_ = true;
   }
   stopped_.store(true);
-  if (multi_) curl_multi_wakeup(multi_);
-  if (thread_.joinable()) thread_.join();
+  curl_multi_wakeup(multi_);
+  if (!thread_.joinable()) return releaseResources();
+  if (thread_.get_id() == std::this_thread::get_id()) {
+    // Stopped from an adapter or retrier: the thread ends after the current step and
+    // releases everything with the last reference to the engine.
+    thread_.detach();
+    return;
+  }
+  thread_.join();
+  releaseResources();
+}
+
+void SessionEngine::releaseResources() {
+  if (!multi_) return;
   for (auto& [easy, transfer] : transfers_) curl_multi_remove_handle(multi_, easy);
   transfers_.clear();
   unfinished_.clear();
@@ -136,8 +157,8 @@ void SessionEngine::stop() {
     std::lock_guard lock(mutex_);
     commands_.clear();
   }
-  if (multi_) curl_multi_cleanup(multi_);
-  if (share_) curl_share_cleanup(share_);
+  curl_multi_cleanup(multi_);
+  curl_share_cleanup(share_);
   multi_ = nullptr;
   share_ = nullptr;
 }

@@ -20,14 +20,15 @@ namespace keln::http {
 
 // The I/O side of a Session: one thread driving one libcurl multi handle, whose
 // connection cache keeps connections open between requests. Every member below the
-// command queue is touched by the I/O thread only (and by stop() once it has joined it).
+// command queue is touched by the I/O thread only (and by the thread that stopped it, once it has ended).
 class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
  public:
   SessionEngine(Session& owner, const SessionConfiguration& configuration);
   ~SessionEngine();
 
+  // Starts the I/O thread, which holds the engine until it ends.
   void start();
-  // Cancels everything and joins the I/O thread. Idempotent; never on the I/O thread.
+  // Cancels everything and waits for the I/O thread to end. Idempotent.
   void stop();
   bool stopped() const { return stopped_.load(); }
 
@@ -67,6 +68,7 @@ class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
   };
 
   void post(Command command);
+  void releaseResources();
   void run();
   void handle(Command command);
   void startAttempt(const std::shared_ptr<DataRequest>& request);

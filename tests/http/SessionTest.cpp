@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 #include <keln/platform/MainQueue.h>
 #include <keln/platform/Result.h>
@@ -84,6 +85,18 @@ URLRequest requestTo(const std::string& url, HTTPMethod method = HTTPMethod::get
 
 std::shared_ptr<const URLRequestConvertible> fixed(URLRequest request) {
   return std::make_shared<URLRequest>(std::move(request));
+}
+
+// Drives the main queue until `condition` holds; for conditions that another thread
+// makes true without posting to the main queue.
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    MainQueue::main().runPending();
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
 }
 
 const RequestError* requestError(const DataResponse& response) {
@@ -457,6 +470,22 @@ TEST_F(SessionTest, DestroyingTheSessionCancelsItsRequests) {
   EXPECT_EQ(inFlight->calls, 0);
   EXPECT_EQ(waitingToRetry->calls, 0);
   EXPECT_EQ(gateway.requestCount(), 2u);
+}
+
+TEST_F(SessionTest, ARetrierMayDestroyItsSession) {
+  LocalGateway gateway;
+  gateway.setDefaultReply(GatewayReply::json(500, "{}"));
+  auto session = std::make_unique<Session>();
+  ScriptedInterceptor interceptor;
+  interceptor.onRetry = [&session](int) {
+    session.reset();
+    return RetryResult::retry();
+  };
+  auto outcome = start(*session->request(fixed(requestTo(gateway.url())), &interceptor));
+  ASSERT_TRUE(eventually([&] { return interceptor.retries.load() == 1; }));
+  MainQueue::main().runFor(100ms);
+  EXPECT_EQ(outcome->calls, 0);
+  EXPECT_EQ(gateway.requestCount(), 1u);
 }
 
 }  // namespace
