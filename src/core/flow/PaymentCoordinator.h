@@ -17,6 +17,8 @@ namespace keln {
 namespace uikit {
 class ViewController;
 }
+class NetworkClient;
+class NetworkConfiguration;
 
 // Starts every checkout of one SDK and hands each payment's result to the host.
 //
@@ -31,6 +33,7 @@ class ViewController;
 class PaymentCoordinator final : public Coordinator, public std::enable_shared_from_this<PaymentCoordinator> {
  public:
   using Completion = std::function<void(Result<TransactionResultSDK>)>;
+  using NetworkClientFactory = std::function<std::shared_ptr<NetworkClient>(const NetworkConfiguration&)>;
 
   PaymentCoordinator(std::shared_ptr<uikit::NavigationController> navigationController, SDKConfig config);
   ~PaymentCoordinator() override;
@@ -82,6 +85,9 @@ class PaymentCoordinator final : public Coordinator, public std::enable_shared_f
 
   // Where the page template is looked up; the SDK's own bundle unless replaced (tests).
   void setResourceBundle(foundation::Bundle bundle) { bundle_ = std::move(bundle); }
+  // How each payment's network client is made; a DefaultNetworkClient over the
+  // configuration unless replaced (tests and the demo use other session settings).
+  void setNetworkClientFactory(NetworkClientFactory factory) { networkClientFactory_ = std::move(factory); }
 
  private:
   void presentationCompleted(std::uint64_t payment);
@@ -92,6 +98,7 @@ class PaymentCoordinator final : public Coordinator, public std::enable_shared_f
   Completion paymentCompletion_;
   std::weak_ptr<uikit::ViewController> source_;
   foundation::Bundle bundle_;
+  NetworkClientFactory networkClientFactory_;
   std::uint64_t currentPayment_ = 0;
   bool presenting_ = false;
   std::vector<std::function<void()>> afterPresentation_;
