@@ -35,7 +35,7 @@ std::shared_ptr<View> ViewController::view() {
   if (view_ == nullptr) view_ = std::make_shared<View>();
   auto loaded = view_;
   viewDidLoad();
-  return loaded;
+  return view_ != nullptr ? view_ : loaded;
 }
 
 void ViewController::setView(std::shared_ptr<View> view) { view_ = std::move(view); }
