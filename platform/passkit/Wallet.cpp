@@ -86,7 +86,9 @@ bool Wallet::authorize(std::string tokenData) {
   awaitingAnswer_ = true;
   std::weak_ptr<Wallet> weakSelf = weak_from_this();
   dispatch::MainQueue::main().async([weakSelf, controller = sheet_, tokenData = std::move(tokenData)]() mutable {
-    if (const std::shared_ptr<Wallet> self = weakSelf.lock()) self->deliverAuthorization(controller, std::move(tokenData));
+    if (const std::shared_ptr<Wallet> self = weakSelf.lock()) {
+      self->deliverAuthorization(controller, std::move(tokenData));
+    }
   });
   return true;
 }

@@ -44,7 +44,8 @@ class RecordingDelegate : public PaymentAuthorizationControllerDelegate {
     }
   }
 
-  void paymentAuthorizationControllerDidFinish(const std::shared_ptr<PaymentAuthorizationController>& controller) override {
+  void paymentAuthorizationControllerDidFinish(
+      const std::shared_ptr<PaymentAuthorizationController>& controller) override {
     events.push_back("finish");
     if (dismissOnFinish) controller->dismiss([this] { events.push_back("dismissed"); });
   }

@@ -100,7 +100,9 @@ void ApplePayManager::paymentAuthorizationController(const std::shared_ptr<Payme
   } catch (const foundation::DecodingError& error) {
     foundation::standardOutput("Failed to load: " + error.localizedDescription());
   }
-  if (handler) handler(PaymentAuthorizationResult(PaymentAuthorizationStatus::success, PaymentAuthorizationResult::Errors{}));
+  if (handler) {
+    handler(PaymentAuthorizationResult(PaymentAuthorizationStatus::success, PaymentAuthorizationResult::Errors{}));
+  }
 }
 
 void ApplePayManager::paymentAuthorizationControllerDidFinish(
