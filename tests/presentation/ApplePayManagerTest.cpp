@@ -216,15 +216,5 @@ TEST_F(ApplePayManagerTest, ViewControllerVariantAnswersSuccessWithoutAnErrorLis
   EXPECT_FALSE(answer->errors().has_value());
 }
 
-TEST_F(ApplePayManagerTest, AvailabilityFollowsTheWallet) {
-  wallet->setCardNetworks({passkit::PaymentNetwork::visa()});
-  EXPECT_TRUE(manager->isApplePayAvailable());
-  EXPECT_TRUE(manager->isApplePaySetup({passkit::PaymentNetwork::masterCard(), passkit::PaymentNetwork::visa()}));
-  EXPECT_FALSE(manager->isApplePaySetup({passkit::PaymentNetwork::masterCard()}));
-  Wallet::install(nullptr);
-  EXPECT_FALSE(manager->isApplePayAvailable());
-  EXPECT_FALSE(manager->isApplePaySetup({passkit::PaymentNetwork::visa()}));
-}
-
 }  // namespace
 }  // namespace keln

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "passkit/Decimal.h"
-#include "passkit/PaymentRequest.h"
 
 namespace keln::passkit {
 namespace {
@@ -72,15 +71,6 @@ TEST(Decimal, ComparesByValueNotByText) {
   EXPECT_NE(Decimal("0.1"), Decimal("0.10000000000000001"));
   EXPECT_NE(Decimal("-1"), Decimal("1"));
   EXPECT_NE(Decimal("0"), Decimal::notANumber());
-}
-
-TEST(MerchantCapability, CombinesFlags) {
-  const MerchantCapability capabilities =
-      MerchantCapability::threeDSecure() | MerchantCapability::credit() | MerchantCapability::debit();
-  EXPECT_EQ(capabilities.rawValue(), 13u);
-  EXPECT_TRUE(capabilities.contains(MerchantCapability::credit()));
-  EXPECT_FALSE(capabilities.contains(MerchantCapability::emv()));
-  EXPECT_TRUE(MerchantCapability().isEmpty());
 }
 
 }  // namespace
