@@ -126,6 +126,7 @@ LocalGateway::LocalGateway(Options options) : options_(options) {
 
   std::size_t threads = std::max<std::size_t>(options_.workerThreads, 1);
   server_->new_task_queue = [this, threads] { return new CountingTaskQueue(threads, acceptedConnections_); };
+  server_->set_tcp_nodelay(true);
   server_->set_keep_alive_max_count(100000);
   server_->set_keep_alive_timeout(30);
 
