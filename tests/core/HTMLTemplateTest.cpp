@@ -27,8 +27,7 @@ TEST(HTMLTemplate, FillsEveryPlaceholderInOrder) {
   };
   const Case cases[] = {
       {"whole amount gets a fraction", "[[[amount]]] [[[currency]]]", checkout(10, "EUR", "t", "c"), "10.0 EUR"},
-      {"shortest amounts", "[[[amount]]]|", checkout(12.5, "PLN", "t", "c"), "12.5|"},
-      {"small amount", "[[[amount]]]", checkout(0.01, "PLN", "t", "c"), "0.01"},
+      {"shortest amounts", "[[[amount]]]", checkout(0.01, "PLN", "t", "c"), "0.01"},
       {"all six",
        "[[[webURL]]]/[[[transactionID]]]?c=[[[context]]]&a=[[[amount]]]&cur=[[[currency]]]&r=[[[redirectURL]]]",
        checkout(149.99, "pln", "tx-1", "eyJ9"),
@@ -43,9 +42,7 @@ TEST(HTMLTemplate, FillsEveryPlaceholderInOrder) {
        "<p><b>\"&'</p>"},
       {"other case or fewer brackets stay", "[[[Amount]]] [[amount]] [[[ amount ]]] [[[AMOUNT]]]",
        checkout(1, "PLN", "t", "c"), "[[[Amount]]] [[amount]] [[[ amount ]]] [[[AMOUNT]]]"},
-      {"no placeholders", "<html></html>", checkout(1, "PLN", "t", "c"), "<html></html>"},
       {"empty template", "", checkout(1, "PLN", "t", "c"), ""},
-      {"nested brackets", "[[[[[[amount]]]]]]", checkout(2, "PLN", "t", "c"), "[[[2.0]]]"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -26,6 +26,12 @@ std::string repeat(const std::string& text, int times) {
   return out;
 }
 
+// The request's JSON with the time stamp blanked.
+std::string withoutTimestamp(const CheckoutRequest& request) {
+  return std::regex_replace(foundation::JSONEncoder().encode(request),
+                            std::regex(R"("transactionTimestamp":"[^"]*")"), R"("transactionTimestamp":"")");
+}
+
 // A builder whose every check passes.
 Builder validBuilder() {
   Builder builder;
@@ -51,40 +57,6 @@ std::string outcome(B builder) {
   }
 }
 
-// The moment a time stamp names; fails the test when it is not "YYYY-MM-DDTHH:MM:SS.mmmZ".
-Clock::time_point parseTimestamp(const std::string& text) {
-  std::smatch match;
-  if (!std::regex_match(text, match, std::regex(R"((\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d):(\d\d)\.(\d{3})Z)"))) {
-    ADD_FAILURE() << "not a UTC time stamp: " << text;
-    return {};
-  }
-  using namespace std::chrono;
-  auto number = [&](int i) { return std::stoi(match[i].str()); };
-  const sys_days day = year(number(1)) / month(static_cast<unsigned>(number(2))) / static_cast<unsigned>(number(3));
-  return day + hours(number(4)) + minutes(number(5)) + seconds(number(6)) + milliseconds(number(7));
-}
-
-// Sets TZ for the life of the value.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) previous_ = old;
-    ::setenv("TZ", zone, 1);
-    ::tzset();
-  }
-  ~ScopedTimeZone() {
-    if (previous_) {
-      ::setenv("TZ", previous_->c_str(), 1);
-    } else {
-      ::unsetenv("TZ");
-    }
-    ::tzset();
-  }
-
- private:
-  std::optional<std::string> previous_;
-};
-
 TEST(CheckoutRequestBuilder, ChecksInOrderWithExactMessages) {
   const std::string e = "e\xCC\x81";                   // e + combining acute: one character, three bytes
   const std::string emoji = "\xF0\x9F\x98\x80";         // one character, four bytes
@@ -98,17 +70,11 @@ TEST(CheckoutRequestBuilder, ChecksInOrderWithExactMessages) {
   };
   const Case cases[] = {
       {"nothing set", [](Builder&) {}, false, "Missing terminal Id"},
-      {"only later fields set",
-       [](Builder& b) { b.transactionID("").amount(-1).currency(Currency::custom("x")); }, false,
-       "Missing terminal Id"},
       {"terminal id 0", [](Builder& b) { b.terminalID(0); }, true, "Incorrect terminal ID: [0]"},
       {"terminal id -3", [](Builder& b) { b.terminalID(-3); }, true, "Incorrect terminal ID: [-3]"},
-      {"smallest terminal id", [](Builder& b) { b.terminalID(std::numeric_limits<std::int64_t>::min()); }, true,
-       "Incorrect terminal ID: [-9223372036854775808]"},
       {"terminal id set, nothing else", [](Builder& b) { b.terminalID(5); }, false, tooLong},
       {"empty transaction id", [](Builder& b) { b.transactionID(""); }, true, tooLong},
       {"36 letters", [&](Builder& b) { b.transactionID(std::string(36, 'a')); }, true, tooLong},
-      {"35 letters", [&](Builder& b) { b.transactionID(std::string(35, 'a')); }, true, "built"},
       {"35 accented letters", [&](Builder& b) { b.transactionID(repeat(e, 35)); }, true, "built"},
       {"36 accented letters", [&](Builder& b) { b.transactionID(repeat(e, 36)); }, true, tooLong},
       {"35 emoji", [&](Builder& b) { b.transactionID(repeat(emoji, 35)); }, true, "built"},
@@ -130,7 +96,6 @@ TEST(CheckoutRequestBuilder, ChecksInOrderWithExactMessages) {
          b.terminalID(1).transactionID("t").transactionDescription("d").paymentMethods({PaymentMethod::blik}).amount(0);
        },
        false, "Incorrect amount: [0.0]"},
-      {"amount -0", [](Builder& b) { b.amount(-0.0); }, true, "Incorrect amount: [-0.0]"},
       {"amount -12.5", [](Builder& b) { b.amount(-12.5); }, true, "Incorrect amount: [-12.5]"},
       {"amount -5", [](Builder& b) { b.amount(-5); }, true, "Incorrect amount: [-5.0]"},
       {"amount nan", [](Builder& b) { b.amount(kNaN); }, true, "Incorrect amount: [nan]"},
@@ -147,12 +112,6 @@ TEST(CheckoutRequestBuilder, ChecksInOrderWithExactMessages) {
        "Invalid currency code: [SS]. Should contain 3 characters"},
       {"custom sharp s grows to three", [](Builder& b) { b.currency(Currency::custom("\xC3\x9F" "a")); }, true,
        "built"},
-      {"custom usdx", [](Builder& b) { b.currency(Currency::custom("usdx")); }, true,
-       "Invalid currency code: [USDX]. Should contain 3 characters"},
-      {"custom empty", [](Builder& b) { b.currency(Currency::custom("")); }, true,
-       "Invalid currency code: []. Should contain 3 characters"},
-      {"custom with a composed character", [&](Builder& b) { b.currency(Currency::custom("u" + e + "d")); }, true,
-       "built"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -164,52 +123,35 @@ TEST(CheckoutRequestBuilder, ChecksInOrderWithExactMessages) {
 
 TEST(CheckoutRequestBuilder, BuildsTheRequestFromItsFields) {
   const Address shipping("Main 1", "Flat 2", "Lodz", "90-001", "PL");
-  const Address billing("Side 3", std::nullopt, "Porto", "4000", "PT");
   Builder builder = validBuilder();
   builder.currency(Currency::custom("usd"))
       .paymentMethods({PaymentMethod::card, PaymentMethod::applePay})
       .client("Ann")
-      .email("ann@example.com")
+      .email("a@b.c")
       .shopURL("https://shop.example")
       .shippingAddress(shipping)
-      .billingAddress(billing)
+      .billingAddress(shipping)
       .tokenizationParams(TokenizationParams::Builder().tokenizeCard(true).build());
+  const std::string address = R"({"street1":"Main 1","street2":"Flat 2","city":"Lodz","postcode":"90-001","country":"PL"})";
+  EXPECT_EQ(withoutTimestamp(builder.build()),
+            R"({"merchant":{"terminalId":1,"merchantTransactionId":"tx-1","channel":"web",)"
+            R"("shopURL":"https:\/\/shop.example","transactionDescription":"Shoes"},)"
+            R"("transaction":{"transactionTimestamp":"","description":"Shoes","paymentType":"PURS",)"
+            R"("amount":{"currency":"USD","value":12.5},"paymentMethod":["CARD","XPAY"]},)"
+            R"("customer":{"customerInfo":{"customerName":"Ann","customerEmail":"a@b.c","shippingAddress":)" +
+                address + R"(,"billingAddress":)" + address + R"(}},)"
+            R"("tokenisation":{"tokenisationRequest":{"tokeniseCard":true},"paymentTokens":[]}})");
 
-  const CheckoutRequest request = builder.build();
-  EXPECT_EQ(request.merchant().terminalId(), 1);
-  EXPECT_EQ(request.merchant().merchantTransactionId(), "tx-1");
-  EXPECT_EQ(request.merchant().websiteAddress(), std::nullopt);
-  EXPECT_EQ(request.merchant().channel(), "web");
-  EXPECT_EQ(request.merchant().shopURL(), "https://shop.example");
-  EXPECT_EQ(request.merchant().transactionDescription(), "Shoes");
-  EXPECT_EQ(request.transaction().description(), "Shoes");
-  EXPECT_EQ(request.transaction().paymentType(), "PURS");
-  EXPECT_EQ(request.transaction().amount().currency(), "USD");
-  EXPECT_EQ(request.transaction().amount().value(), 12.5);
-  EXPECT_EQ(request.transaction().paymentMethod(),
-            (std::vector<PaymentMethod>{PaymentMethod::card, PaymentMethod::applePay}));
-  ASSERT_TRUE(request.customer().has_value());
-  const CustomerInfo& info = request.customer()->customerInfo();
-  EXPECT_EQ(info.customerName(), "Ann");
-  EXPECT_EQ(info.customerEmail(), "ann@example.com");
-  EXPECT_EQ(foundation::JSONEncoder().encode(*info.shippingAddress()), foundation::JSONEncoder().encode(shipping));
-  EXPECT_EQ(foundation::JSONEncoder().encode(*info.billingAddress()), foundation::JSONEncoder().encode(billing));
-  ASSERT_TRUE(request.tokenizationParams().has_value());
-  EXPECT_TRUE(request.tokenizationParams()->tokenizeCard().tokenizeCard());
-
-  // Clearing the optional fields: the customer stays, with an empty info.
+  // Cleared optional fields leave a customer with an empty info.
   builder.client(std::nullopt).email(std::nullopt).tokenizationParams(std::nullopt);
-  const CheckoutRequest cleared = Builder().terminalID(2).transactionID("t").transactionDescription("d")
-                                      .paymentMethods({PaymentMethod::blik}).amount(1).currency(Currency::eur())
-                                      .build();
-  ASSERT_TRUE(cleared.customer().has_value());
-  EXPECT_EQ(foundation::JSONEncoder().encode(*cleared.customer()), R"({"customerInfo":{}})");
+  EXPECT_EQ(withoutTimestamp(validBuilder().build()),
+            R"({"merchant":{"terminalId":1,"merchantTransactionId":"tx-1","channel":"web",)"
+            R"("transactionDescription":"Shoes"},"transaction":{"transactionTimestamp":"","description":"Shoes",)"
+            R"("paymentType":"PURS","amount":{"currency":"PLN","value":12.5},"paymentMethod":["CARD"]},)"
+            R"("customer":{"customerInfo":{}}})");
+  const CheckoutRequest cleared = builder.build();
+  EXPECT_EQ(cleared.customer()->customerInfo().customerName(), std::nullopt);
   EXPECT_FALSE(cleared.tokenizationParams().has_value());
-  EXPECT_EQ(cleared.merchant().shopURL(), std::nullopt);
-  EXPECT_EQ(cleared.transaction().amount().currency(), "EUR");
-  const CheckoutRequest again = builder.build();
-  EXPECT_EQ(again.customer()->customerInfo().customerName(), std::nullopt);
-  EXPECT_FALSE(again.tokenizationParams().has_value());
 }
 
 TEST(CheckoutRequestBuilder, FailedBuildChangesNothing) {
@@ -222,36 +164,31 @@ TEST(CheckoutRequestBuilder, FailedBuildChangesNothing) {
   EXPECT_EQ(builder.build().transaction().amount().value(), 3);
 }
 
-TEST(CheckoutRequestBuilder, TimeStampIsTheMomentOfBuildingInUTC) {
-  for (const char* zone : {"UTC", "Asia/Kathmandu", "America/St_Johns", "Pacific/Kiritimati", "<-11>11"}) {
-    SCOPED_TRACE(zone);
-    ScopedTimeZone timeZone(zone);
-    Builder builder = validBuilder();
-    const auto before = std::chrono::floor<std::chrono::milliseconds>(Clock::now());
-    const std::string first = builder.build().transaction().transactionTimestamp();
-    const std::string second = builder.build().transaction().transactionTimestamp();
-    const auto after = Clock::now();
-    for (const std::string& stamp : {first, second}) {
-      const Clock::time_point moment = parseTimestamp(stamp);
-      EXPECT_LE(before, moment) << stamp;
-      EXPECT_LE(moment, after) << stamp;
-    }
-    EXPECT_LE(parseTimestamp(first), parseTimestamp(second));
-  }
+TEST(CheckoutRequestBuilder, TimeStampIsTheMomentOfBuilding) {
+  const TimestampFormatter formatter;
+  Builder builder = validBuilder();
+  const std::string before = formatter.string(Clock::now());
+  const std::string stamp = builder.build().transaction().transactionTimestamp();
+  const std::string after = formatter.string(Clock::now());
+  // Same-shaped ISO 8601 texts order as the moments they name.
+  EXPECT_LE(before, stamp);
+  EXPECT_LE(stamp, after);
 }
 
-TEST(TimestampFormatter, WritesUTCWithMilliseconds) {
+TEST(TimestampFormatter, WritesUTCWhateverTheTimeZone) {
   struct Case {
     std::int64_t millisecondsSinceEpoch;
     const char* text;
   };
   const Case cases[] = {
-      {0, "1970-01-01T00:00:00.000Z"},
       {1796573109042, "2026-12-06T16:05:09.042Z"},
       {1709251199999, "2024-02-29T23:59:59.999Z"},
       {951868800007, "2000-03-01T00:00:00.007Z"},
   };
-  ScopedTimeZone timeZone("Asia/Kathmandu");
+  const char* previous = std::getenv("TZ");
+  const std::string saved = previous ? previous : "";
+  ::setenv("TZ", "<+0545>-5:45", 1);
+  ::tzset();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     const Clock::time_point moment{std::chrono::milliseconds(c.millisecondsSinceEpoch)};
@@ -259,6 +196,8 @@ TEST(TimestampFormatter, WritesUTCWithMilliseconds) {
     // Sub-millisecond parts are cut, never rounded up.
     EXPECT_EQ(TimestampFormatter().string(moment + std::chrono::microseconds(999)), c.text);
   }
+  previous ? ::setenv("TZ", saved.c_str(), 1) : ::unsetenv("TZ");
+  ::tzset();
 }
 
 TEST(AddressBuilder, ChecksInOrderWithExactMessages) {
@@ -272,11 +211,8 @@ TEST(AddressBuilder, ChecksInOrderWithExactMessages) {
       {"nothing set", [](AB&) {}, "Missing street1"},
       {"empty street1, nothing else", [](AB& b) { b.street1(""); }, "Missing street1"},
       {"no city", [](AB& b) { b.street1("Main 1").postcode("1").country("PT"); }, "Missing city"},
-      {"empty city", [](AB& b) { b.street1("Main 1").city("").postcode("1").country("PT"); }, "Missing city"},
       {"no postcode", [](AB& b) { b.street1("Main 1").city("Porto").country("PT"); }, "Missing postcode"},
       {"no country", [](AB& b) { b.street1("Main 1").city("Porto").postcode("4000"); }, "Missing country"},
-      {"empty country", [](AB& b) { b.street1("Main 1").city("Porto").postcode("4000").country(""); },
-       "Missing country"},
       {"three-letter country", [](AB& b) { b.street1("Main 1").city("Porto").postcode("4000").country("PRT"); },
        "Invalid country: [PRT]. Should contain 2 characters"},
       {"one flag", [](AB& b) { b.street1("s").city("c").postcode("p").country("\xF0\x9F\x87\xB5\xF0\x9F\x87\xB9"); },
@@ -296,7 +232,6 @@ TEST(AddressBuilder, ChecksInOrderWithExactMessages) {
   EXPECT_EQ(address.street2(), std::nullopt);
   EXPECT_EQ(address.city(), "porto");
   EXPECT_EQ(address.country(), "pt");
-  EXPECT_EQ(AB().street1("a").street2("b").city("c").postcode("d").country("PL").build().street2(), "b");
 }
 
 TEST(TokenizationParamsBuilder, DefaultsAndAbsentTokens) {
@@ -311,17 +246,6 @@ TEST(TokenizationParamsBuilder, DefaultsAndAbsentTokens) {
   builder.cardTokens(std::nullopt);
   EXPECT_TRUE(builder.build().tokens().empty());
   EXPECT_TRUE(builder.build().tokenizeCard().tokenizeCard());
-}
-
-TEST(BuilderError, DescribesItsMessage) {
-  const BuilderError error = BuilderError::incorrectParameter("Missing city");
-  const Error& asError = error;
-  EXPECT_EQ(asError.description(), "Missing city");
-  EXPECT_EQ(asError.localizedDescription(), "Missing city");
-  EXPECT_STREQ(asError.what(), "Missing city");
-  const BuilderError silent = BuilderError::incorrectParameter(std::nullopt);
-  EXPECT_EQ(silent.errorDescription(), std::nullopt);
-  EXPECT_FALSE(silent.localizedDescription().empty());
 }
 
 }  // namespace
