@@ -333,13 +333,32 @@ TEST_F(NetworkClientTest, RetriesAreSpacedByTheRetryDelay) {
   }
 }
 
-TEST_F(NetworkClientTest, SessionUsesItsOwnTimeoutsAndIgnoresLocalCache) {
-  http::SessionConfiguration configuration = DefaultNetworkClient::defaultSessionConfiguration();
-  EXPECT_EQ(configuration.timeoutIntervalForRequest, 30.0);
-  EXPECT_EQ(configuration.timeoutIntervalForResource, 30.0);
-  EXPECT_EQ(configuration.requestCachePolicy, http::CachePolicy::reloadIgnoringLocalCacheData);
-  DefaultNetworkClient client(NetworkConfigurationData("https://gateway.example", kClientID, kToken));
-  EXPECT_EQ(client.sessionConfiguration().timeoutIntervalForRequest, 30.0);
+TEST_F(NetworkClientTest, OwnerMayReleaseTheClientFromTheCompletion) {
+  LocalGateway gateway;
+  gateway.setDefaultReply(Reply::json(200, samples::kStatusReply));
+  auto client = makeClient(gateway.url());
+  int calls = 0;
+  client->request<TransactionStatusDTO>(statusRouter(gateway.url()), [&](Result<TransactionStatusDTO> result) {
+    ++calls;
+    EXPECT_TRUE(result.isSuccess());
+    client.reset();
+  });
+  drive([&] { return calls > 0; });
+  settle();
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(client, nullptr);
+}
+
+TEST_F(NetworkClientTest, ReleasingTheClientCancelsItsRequests) {
+  LocalGateway gateway;
+  gateway.setDefaultReply(Reply::withFault(Fault::stallBody, samples::kStatusReply, 10));
+  auto client = makeClient(gateway.url());
+  int calls = 0;
+  client->request<TransactionStatusDTO>(statusRouter(gateway.url()), [&](Result<TransactionStatusDTO>) { ++calls; });
+  ASSERT_TRUE(gateway.waitForRequests(1, std::chrono::seconds(10)));
+  client.reset();
+  settle();
+  EXPECT_EQ(calls, 0);
 }
 
 }  // namespace

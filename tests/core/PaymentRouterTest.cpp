@@ -19,16 +19,6 @@ struct Fragment {
   void encode(foundation::Encoder& encoder) const { encoder.encodeString(text); }
 };
 
-TEST(PaymentRouter, StatusRequest) {
-  http::URLRequest request = PaymentRouter::status("https://gateway.example", "abc").asURLRequest();
-  EXPECT_EQ(request.url().absoluteString(), "https://gateway.example/api/v1/payments/abc/status");
-  EXPECT_EQ(request.method(), http::HTTPMethod::get);
-  EXPECT_TRUE(request.headers().empty());
-  EXPECT_FALSE(request.httpBody().has_value());
-  EXPECT_EQ(request.timeoutInterval(), 60.0);
-  EXPECT_EQ(request.cachePolicy(), http::CachePolicy::useProtocolCachePolicy);
-}
-
 TEST(PaymentRouter, TransactionIdStaysInItsPathSegment) {
   struct Case {
     std::string transactionID;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <regex>
 
 #include <keln/core/EnvironmentSDK.h>
@@ -34,13 +33,6 @@ TEST(SDKConfig, KeepsEmptyCredentialsAndAnyRootUnchecked) {
   EXPECT_EQ(config.webURL(), "not a url");
   EXPECT_EQ(config.clientID(), "");
   EXPECT_EQ(config.token(), "");
-}
-
-TEST(EnvironmentSDK, ComparesAndHashesByCase) {
-  EXPECT_FALSE(EnvironmentSDK::quality == EnvironmentSDK::production);
-  EXPECT_EQ(EnvironmentSDK::quality, EnvironmentSDK::quality);
-  std::hash<EnvironmentSDK> hash;
-  EXPECT_EQ(hash(EnvironmentSDK::production), hash(EnvironmentSDK::production));
 }
 
 TEST(KelnSDKError, Descriptions) {
