@@ -5,6 +5,8 @@
 #include <mutex>
 #include <thread>
 
+#include <httplib.h>
+
 #include <keln/platform/MainQueue.h>
 #include <keln/platform/Result.h>
 
@@ -398,6 +400,38 @@ TEST_F(SessionTest, RefusesRepliesOverTheSizeLimit) {
   EXPECT_EQ(over.error()->localizedDescription(), "Response body exceeded the maximum size of 8388608 bytes.");
   EXPECT_EQ(over.data(), std::nullopt);
   EXPECT_EQ(interceptor.counts(), std::vector<int>{0});
+}
+
+TEST_F(SessionTest, CutsOffAStreamedReplyAtTheSizeLimit) {
+  // A reply of unannounced length that would go on for 64 MiB.
+  httplib::Server server;
+  std::atomic<std::size_t> sent{0};
+  server.Get("/stream", [&sent](const httplib::Request&, httplib::Response& response) {
+    response.set_chunked_content_provider("application/octet-stream", [&sent](std::size_t, httplib::DataSink& sink) {
+      const std::string chunk(64 * 1024, 'a');
+      if (sent.load() >= 64u * 1024 * 1024) {
+        sink.done();
+        return true;
+      }
+      if (!sink.write(chunk.data(), chunk.size())) return false;
+      sent += chunk.size();
+      return true;
+    });
+  });
+  const int port = server.bind_to_any_port("127.0.0.1");
+  ASSERT_GT(port, 0);
+  std::thread serving([&server] { server.listen_after_bind(); });
+
+  {
+    Session session;
+    const DataResponse response =
+        send(session, fixed(requestTo("http://127.0.0.1:" + std::to_string(port) + "/stream")));
+    ASSERT_NE(requestError(response), nullptr);
+    EXPECT_EQ(requestError(response)->kind(), RequestError::Kind::responseTooLarge);
+  }
+  server.stop();
+  serving.join();
+  EXPECT_LT(sent.load(), 32u * 1024 * 1024);
 }
 
 TEST_F(SessionTest, ReportsTransportFailures) {
