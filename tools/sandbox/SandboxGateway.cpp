@@ -81,7 +81,15 @@ struct SandboxGateway::Server {
     json genericData = {{"Environment", "SANDBOX"}, {"EntityId", "sandbox-entity"}};
     if (!options.acceptorCountryCode.empty()) genericData["AcceptorCountryCode"] = options.acceptorCountryCode;
     json externalParameter = {
-        {"XPAY", {{"GenericData", genericData}, {"ApplePayDataElement", {{"AppleMerchantName", "Sandbox Shop"}}}}}};
+        {"BNPL", {{"GenericData", {{"Environment", "SANDBOX"}}}}},
+        {"XPAY",
+         {{"GenericData", genericData},
+          {"GooglePayDataElement",
+           {{"GatewayMerchantId", "sandbox-merchant"}, {"GatewayName", "sandbox"}, {"GoogleMerchantId", "SANDBOX"},
+            {"GoogleMerchantName", "Sandbox Shop"}, {"TokenizationSpec", "PAYMENT_GATEWAY"}}},
+          {"ApplePayDataElement", {{"RFU", ""}, {"AppleMerchantName", "Sandbox Shop"}}}}},
+        {"PPRO", {{"GenericData", {{"Environment", "SANDBOX"}}}}},
+        {"SPDD", json::object()}};
 
     json reply = {
         {"amount", amount},

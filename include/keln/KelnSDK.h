@@ -1,0 +1,31 @@
+#pragma once
+
+// Everything a host needs to take payments: the SDK, its configuration and errors, the
+// payment parameters and result, the gateway's value types and builders, and the parts of
+// the platform layers a host drives (the main queue, view controllers, the URL opener, the
+// wallet).
+
+#include <keln/core/EnvironmentSDK.h>
+#include <keln/core/KelnSDKError.h>
+#include <keln/core/SDK.h>
+#include <keln/core/SDKConfig.h>
+#include <keln/core/TransactionParamsSDK.h>
+#include <keln/core/TransactionResultSDK.h>
+#include <keln/model/AddressBuilder.h>
+#include <keln/model/BuilderError.h>
+#include <keln/model/CheckoutRequest.h>
+#include <keln/model/Codes.h>
+#include <keln/model/TransactionStatus.h>
+#include <keln/model/WireParts.h>
+#include <keln/platform/Application.h>
+#include <keln/platform/MainQueue.h>
+#include <keln/platform/ViewController.h>
+#include <keln/presentation/ApplePayManager.h>
+#include <keln/presentation/ApplePayStatus.h>
+
+extern "C" {
+// The SDK's version: 1.0.
+extern const double KelnSDKVersionNumber;
+// "@(#)PROGRAM:KelnSDK  PROJECT:KelnSDK-1\n"
+extern const unsigned char KelnSDKVersionString[];
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <keln/core/EnvironmentSDK.h>
+#include <keln/core/SDKConfig.h>
+#include <keln/core/TransactionParamsSDK.h>
+#include <keln/core/TransactionResultSDK.h>
+#include <keln/model/TransactionStatus.h>
+#include <keln/platform/Result.h>
+
+namespace keln {
+namespace uikit {
+class ViewController;
+}
+class PaymentCoordinator;
+class PaymentService;
+struct SDKAccess;
+
+// The SDK's entry point: made once with the gateway credentials and the environment, it
+// takes payments through its own checkout screens and answers status queries.
+//
+// Every operation is called on the main thread, and every completion runs on the main
+// queue (see keln/platform/MainQueue.h), so the host must drive that queue. The host keeps
+// the SDK alive until a started payment's completion has run: releasing it while a
+// checkout is on screen ends that payment without a result.
+class SDK {
+ public:
+  using PaymentCompletion = std::function<void(Result<TransactionResultSDK>)>;
+  using StatusCompletion = std::function<void(Result<TransactionStatus>)>;
+
+  // Checks nothing: empty or malformed credentials are reported by the first request.
+  SDK(std::string clientId, std::string accessToken, EnvironmentSDK environmentSDK);
+  ~SDK();
+  SDK(const SDK&) = delete;
+  SDK& operator=(const SDK&) = delete;
+
+  // Presents the checkout full screen from `from` and takes one payment. `completion`
+  // receives the payment's one result after the checkout has been dismissed: a
+  // TransactionResultSDK (isSuccess() tells a successful payment from a declined or failed
+  // one), or an error such as KelnSDKError::canceledByUser(). Without the SDK's page
+  // template, or without a controller to present from, nothing is shown and `completion`
+  // receives KelnSDKError::sdkNotConfigured.
+  void startPayment(const std::shared_ptr<uikit::ViewController>& from, const TransactionParamsSDK& with,
+                    PaymentCompletion completion = nullptr);
+
+  // Queries the status of a transaction, whatever it is; no screen is shown. A
+  // configuration fault completes at once, on the calling thread.
+  void getTransactionStatus(const std::string& transactionID, StatusCompletion completion);
+
+ private:
+  friend struct SDKAccess;
+  explicit SDK(SDKConfig config);
+
+  std::shared_ptr<PaymentService> paymentService_;
+  std::shared_ptr<PaymentCoordinator> paymentCoordinator_;
+  SDKConfig config_;
+};
+
+}  // namespace keln
