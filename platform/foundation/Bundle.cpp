@@ -222,7 +222,9 @@ const Bundle& Bundle::module() {
 std::filesystem::path Bundle::chooseResourcePath(const std::filesystem::path& installed,
                                                  const std::filesystem::path& buildTree) {
   std::error_code error;
-  if (std::filesystem::is_directory(installed, error)) return installed;
+  if (std::filesystem::is_directory(installed, error) && !std::filesystem::is_empty(installed, error) && !error) {
+    return installed;
+  }
   return buildTree;
 }
 

@@ -20,10 +20,11 @@ class Bundle {
   explicit Bundle(std::filesystem::path resourcePath);
 
   // The SDK's own resources, chosen once per process: the installed resource folder when
-  // it exists, else the folder in the source tree that the build was made from.
+  // it holds any, else the folder in the source tree that the build was made from.
   static const Bundle& module();
 
-  // The rule module() applies: `installed` when it is a folder, else `buildTree`.
+  // The rule module() applies: `installed` when it is a folder that is not empty, else
+  // `buildTree`.
   static std::filesystem::path chooseResourcePath(const std::filesystem::path& installed,
                                                   const std::filesystem::path& buildTree);
 

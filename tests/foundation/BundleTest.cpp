@@ -48,10 +48,12 @@ TEST(Bundle, ModuleBundleHoldsTheTemplate) {
   EXPECT_NE(text->find("[[[context]]]"), std::string::npos);
 }
 
-TEST(Bundle, PrefersTheInstalledFolderWhenItExists) {
+TEST(Bundle, PrefersTheInstalledFolderWhenItHoldsResources) {
   TemporaryFolder folder;
   fs::create_directories(folder.path() / "installed");
   fs::create_directories(folder.path() / "tree");
+  EXPECT_EQ(Bundle::chooseResourcePath(folder.path() / "installed", folder.path() / "tree"), folder.path() / "tree");
+  folder.write("installed/payment_template.html", "<html></html>");
   EXPECT_EQ(Bundle::chooseResourcePath(folder.path() / "installed", folder.path() / "tree"),
             folder.path() / "installed");
   EXPECT_EQ(Bundle::chooseResourcePath(folder.path() / "missing", folder.path() / "tree"), folder.path() / "tree");
