@@ -19,8 +19,8 @@
 namespace keln::http {
 
 // The I/O side of a Session: one thread driving one libcurl multi handle, whose
-// connection cache keeps connections open between requests. Every member below the
-// command queue is touched by the I/O thread only (and by the thread that stopped it, once it has ended).
+// connection cache keeps connections open between requests. The maps at the end are
+// touched by the I/O thread only, and by the thread that stopped it once it has ended.
 class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
  public:
   SessionEngine(Session& owner, const SessionConfiguration& configuration);

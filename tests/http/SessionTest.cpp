@@ -310,7 +310,9 @@ TEST_F(SessionTest, ReportsRequestsThatCannotBeMadeOrAdapted) {
          return JSONEncoding::defaultEncoding().encode(requestTo(url, HTTPMethod::post),
                                                        Parameters{{"v", std::nan("")}});
        },
-       nullptr, "JSON could not be encoded because of error:\nInvalid JSON object provided for parameter or object encoding."},
+       nullptr,
+       "JSON could not be encoded because of error:\n"
+       "Invalid JSON object provided for parameter or object encoding."},
       {"GET with a body",
        [url] {
          URLRequest request = requestTo(url);
