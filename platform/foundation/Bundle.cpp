@@ -1,4 +1,5 @@
 #include "foundation/Bundle.h"
+#include "foundation/Unicode.h"
 
 #include <cstdint>
 #include <fstream>
@@ -16,41 +17,6 @@ bool isPlainName(std::string_view name) {
          name.find('\0') == std::string_view::npos;
 }
 
-bool isValidUTF8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    std::uint32_t scalar = 0;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      scalar = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      scalar = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      scalar = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (text.size() - i < length) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      scalar = (scalar << 6) | (next & 0x3F);
-    }
-    if ((length == 3 && scalar < 0x800) || (length == 4 && scalar < 0x10000) || scalar > 0x10FFFF ||
-        (scalar >= 0xD800 && scalar <= 0xDFFF)) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
-}
 
 void appendUTF8(std::string& out, std::uint32_t scalar) {
   if (scalar < 0x80) {

@@ -5,6 +5,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 #include <unicode/unorm2.h>
+#include <unicode/utf8.h>
 #include <unicode/ustring.h>
 
 #include <memory>
@@ -17,6 +18,18 @@ icu::UnicodeString fromUTF8(std::string_view text) {
 }
 
 }  // namespace
+
+bool isValidUTF8(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+  const auto length = static_cast<std::int64_t>(text.size());
+  std::int64_t i = 0;
+  while (i < length) {
+    UChar32 c;
+    U8_NEXT(bytes, i, length, c);
+    if (c < 0) return false;
+  }
+  return true;
+}
 
 std::size_t characterCount(std::string_view text) {
   if (text.empty()) return 0;

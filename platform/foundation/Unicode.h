@@ -9,6 +9,10 @@ namespace keln::foundation {
 // Text helpers over UTF-8, with the platform's Unicode rules. Invalid UTF-8 sequences are
 // read as U+FFFD. Any thread.
 
+// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF).
+bool isValidUTF8(std::string_view text);
+
 // The number of user-perceived characters (extended grapheme clusters): "é" written as
 // e + combining accent is 1, a flag is 1.
 std::size_t characterCount(std::string_view text);

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "foundation/Unicode.h"
 #include "foundation/Base64.h"
 #include "foundation/Log.h"
 
@@ -14,17 +15,6 @@ namespace {
 // The entry of the Apple Pay method in the web form's list of methods.
 constexpr std::string_view kApplePayEntry = ",\"XPAY\"";
 
-bool isValidUTF8(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-  const auto length = static_cast<std::int64_t>(text.size());
-  std::int64_t i = 0;
-  while (i < length) {
-    UChar32 c;
-    U8_NEXT(bytes, i, length, c);
-    if (c < 0) return false;
-  }
-  return true;
-}
 
 // Every occurrence of `pattern`, found from left to right, replaced by nothing.
 std::string removingAll(std::string_view text, std::string_view pattern) {
@@ -89,14 +79,14 @@ std::optional<CheckoutResponse> CheckoutResponseDTO::parse() const {
 
 std::optional<std::string> CheckoutResponseDTO::formContextWithoutXPAY() const {
   std::optional<std::string> text = foundation::base64Decode(formContext_);
-  if (!text || !isValidUTF8(*text)) {
+  if (!text || !foundation::isValidUTF8(*text)) {
     foundation::standardOutput("Invalid Base64 string or unable to decode.");
     return std::nullopt;
   }
   std::string edited = removingAll(*text, kApplePayEntry);
   // Removing an ASCII pattern from valid UTF-8 leaves valid UTF-8; checked all the same,
   // since the edited text goes to the web form.
-  if (!isValidUTF8(edited)) {
+  if (!foundation::isValidUTF8(edited)) {
     foundation::standardOutput("Unable to convert modified string back to data.");
     return std::nullopt;
   }

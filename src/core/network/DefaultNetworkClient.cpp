@@ -10,43 +10,13 @@
 #include "foundation/URL.h"
 #include "http/DataRequest.h"
 #include "http/RequestError.h"
+#include "foundation/Unicode.h"
 
 namespace keln {
 namespace {
 
 constexpr double kSessionTimeout = 30.0;
 
-bool isValidUTF8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
-    }
-    i += length;
-  }
-  return true;
-}
 
 // The headers as the log shows them: the bearer token replaced.
 std::string describeForLog(const http::HTTPHeaders& headers) {
@@ -116,7 +86,7 @@ void DefaultNetworkClient::requestData(std::shared_ptr<const Router> router,
   }
   if (built && built->httpBody()) {
     const std::string& body = *built->httpBody();
-    foundation::systemLog("Request body: " + (isValidUTF8(body) ? body : std::string("Invalid body")));
+    foundation::systemLog("Request body: " + (foundation::isValidUTF8(body) ? body : std::string("Invalid body")));
   }
 
   session()
@@ -158,7 +128,7 @@ void DefaultNetworkClient::handleResponse(const http::DataResponse& response,
     return;
   }
   const std::string& data = *response.data();
-  foundation::systemLog("Received response data: " + (isValidUTF8(data) ? data : std::string("Invalid data")));
+  foundation::systemLog("Received response data: " + (foundation::isValidUTF8(data) ? data : std::string("Invalid data")));
   completion(Result<std::string>::success(data));
 }
 
