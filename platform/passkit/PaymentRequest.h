@@ -53,6 +53,23 @@ struct PaymentSummaryItem {
   friend bool operator==(const PaymentSummaryItem&, const PaymentSummaryItem&) = default;
 };
 
+// A calendar date whose parts may each be missing.
+struct DateComponents {
+  std::optional<int> year;
+  std::optional<int> month;
+  std::optional<int> day;
+
+  friend bool operator==(const DateComponents&, const DateComponents&) = default;
+};
+
+// The first and last day of a span, such as when a shipment is expected to arrive.
+struct DateComponentsRange {
+  DateComponents startDateComponents;
+  DateComponents endDateComponents;
+
+  friend bool operator==(const DateComponentsRange&, const DateComponentsRange&) = default;
+};
+
 // A way of delivering the goods, with its cost.
 struct ShippingMethod {
   std::string label;
@@ -60,6 +77,8 @@ struct ShippingMethod {
   PaymentSummaryItemType type = PaymentSummaryItemType::final;
   std::optional<std::string> identifier;
   std::optional<std::string> detail;
+  // Available from system version 15.
+  std::optional<DateComponentsRange> dateComponentsRange;
 
   friend bool operator==(const ShippingMethod&, const ShippingMethod&) = default;
 };
