@@ -1,5 +1,4 @@
 #include "foundation/Bundle.h"
-#include "foundation/Unicode.h"
 
 #include <cstdint>
 #include <fstream>
@@ -7,6 +6,8 @@
 #include <map>
 #include <sstream>
 #include <system_error>
+
+#include "foundation/Unicode.h"
 
 namespace keln::foundation {
 namespace {

@@ -8,15 +8,14 @@
 
 #include "foundation/Log.h"
 #include "foundation/URL.h"
+#include "foundation/Unicode.h"
 #include "http/DataRequest.h"
 #include "http/RequestError.h"
-#include "foundation/Unicode.h"
 
 namespace keln {
 namespace {
 
 constexpr double kSessionTimeout = 30.0;
-
 
 // The headers as the log shows them: the bearer token replaced.
 std::string describeForLog(const http::HTTPHeaders& headers) {
