@@ -27,6 +27,9 @@ void PaymentCoordinator::finish(const Result<TransactionResultSDK>& result, std:
 std::uint64_t PaymentCoordinator::beginPayment() {
   afterPresentation_.clear();
   presenting_ = false;
+  // The earlier payment's presenter is not this payment's: an ending found before this
+  // checkout is presented must not dismiss or deliver through it.
+  source_.reset();
   return ++currentPayment_;
 }
 

@@ -73,7 +73,8 @@ class PaymentCoordinator final : public Coordinator, public std::enable_shared_f
   void finish(const Result<TransactionResultSDK>& result) { finish(result, currentPayment_); }
 
   // Numbers a new payment, which becomes the latest; start() begins with it. Results of
-  // earlier payments are no longer handed over.
+  // earlier payments are no longer handed over, and the earlier presenter is forgotten
+  // until the new checkout's is stored.
   std::uint64_t beginPayment();
   // The number of the latest payment; 0 before the first start.
   std::uint64_t currentPayment() const { return currentPayment_; }
