@@ -791,6 +791,38 @@ TEST_F(PaymentViewModelTest, LateAnswerOfAnEarlierPaymentReachesNoLaterCompletio
   EXPECT_EQ(second.counts->statusQueries, 1);
 }
 
+TEST_F(PaymentViewModelTest, FailureWhileTheNextCheckoutIsSetUpReachesNoEarlierCompletion) {
+  std::vector<PaymentResult> firstResults;
+  std::vector<PaymentResult> secondResults;
+  gateway_.enqueue(Reply::json(200, checkoutReply({"CARD"})));
+  Checkout first = openCheckout(Start().into(firstResults));
+  first.screen->close();
+  runUntil([&] { return !firstResults.empty(); });
+
+  // The next payment is set up as a start does it: the screen joins the (already loaded)
+  // navigation controller before it is presented, and the presenter and completion are
+  // stored last. Its checkout fails at once, before any of that.
+  coordinator_->beginPayment();
+  std::shared_ptr<CountingPaymentService::Counts> counts;
+  auto screen = std::make_shared<FakeCheckoutScreen>(makeViewModel(Start().withToken(""), &counts));
+  const auto& navigation = coordinator_->navigationController();
+  navigation->setViewControllers({screen});
+  host_->present(navigation, true);
+  coordinator_->setSource(host_);
+  coordinator_->setPaymentCompletion([&](PaymentResult result) { secondResults.push_back(std::move(result)); });
+  settle();
+  EXPECT_EQ(firstResults.size(), 1u);
+  EXPECT_TRUE(secondResults.empty());
+  EXPECT_TRUE(checkoutOnScreen());
+
+  screen->close();
+  runUntil([&] { return !secondResults.empty(); });
+  settle();
+  EXPECT_EQ(firstResults.size(), 1u);
+  ASSERT_EQ(secondResults.size(), 1u);
+  expectCanceledByUser(secondResults.front());
+}
+
 TEST_F(PaymentViewModelTest, OnlyWebAndMailLinksOpenOutside) {
   gateway_.enqueue(Reply::json(200, checkoutReply({"CARD"})));
   Checkout checkout = openCheckout();
