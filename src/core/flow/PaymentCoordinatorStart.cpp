@@ -37,6 +37,9 @@ void PaymentCoordinator::start(const std::shared_ptr<uikit::ViewController>& fro
   }
 
   const std::uint64_t payment = beginPayment();
+  // From here until the presentation completes, an ending waits for the presenter: the
+  // new screen may load, and its checkout fail at once, as soon as it joins the stack.
+  presenting_ = true;
   const NetworkConfigurationData configuration(config_.baseURL(), config_.clientID(), config_.token());
   std::shared_ptr<NetworkClient> networkClient =
       networkClientFactory_ ? networkClientFactory_(configuration) : std::make_shared<DefaultNetworkClient>(configuration);
@@ -48,7 +51,6 @@ void PaymentCoordinator::start(const std::shared_ptr<uikit::ViewController>& fro
 
   navigationController_->setViewControllers({controller});
   navigationController_->setModalPresentationStyle(uikit::ModalPresentationStyle::fullScreen);
-  presenting_ = true;
   std::weak_ptr<PaymentCoordinator> weakSelf = weak_from_this();
   from->present(navigationController_, true, [weakSelf, payment] {
     if (auto self = weakSelf.lock()) self->presentationCompleted(payment);
@@ -56,7 +58,7 @@ void PaymentCoordinator::start(const std::shared_ptr<uikit::ViewController>& fro
   setSource(from);
   setPaymentCompletion(std::move(completion));
   // A refused presentation never completes: release what waits for it now.
-  if (from->presentedViewController() != navigationController_) presentationCompleted(payment);
+  if (!navigationController_->isBeingPresented()) presentationCompleted(payment);
 }
 
 }  // namespace keln
