@@ -5,10 +5,10 @@
 #include <nlohmann/json.hpp>
 
 #include <keln/model/CheckoutRequest.h>
-#include <keln/model/CheckoutResponseDTO.h>
 #include <keln/model/TransactionStatus.h>
 #include <keln/platform/JSONCoding.h>
 
+#include "model/CheckoutResponseDTO.h"
 #include "model/WireSamples.h"
 
 namespace {

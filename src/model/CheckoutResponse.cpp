@@ -1,4 +1,4 @@
-#include <keln/model/CheckoutResponse.h>
+#include "model/CheckoutResponse.h"
 
 #include <unicode/utf8.h>
 

@@ -1,4 +1,4 @@
-#include <keln/model/CheckoutResponseDTO.h>
+#include "model/CheckoutResponseDTO.h"
 
 #include <utility>
 

@@ -6,7 +6,6 @@
 #include <mutex>
 
 #include <keln/core/KelnSDKError.h>
-#include <keln/model/CheckoutResponseDTO.h>
 #include <keln/model/TransactionStatus.h>
 
 #include "core/GatewayClientHarness.h"
@@ -14,6 +13,7 @@
 #include "foundation/JSONValue.h"
 #include "http/RequestError.h"
 #include "http/URLError.h"
+#include "model/CheckoutResponseDTO.h"
 #include "model/WireSamples.h"
 
 namespace keln::testing {

@@ -1,7 +1,7 @@
-#include <keln/model/CheckoutResponseDTO.h>
 
 #include <gtest/gtest.h>
 
+#include "model/CheckoutResponseDTO.h"
 #include "model/WireSamples.h"
 #include "model/WireTestSupport.h"
 

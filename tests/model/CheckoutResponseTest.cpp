@@ -1,4 +1,3 @@
-#include <keln/model/CheckoutResponse.h>
 
 #include <gtest/gtest.h>
 
@@ -6,6 +5,7 @@
 
 #include "foundation/Base64.h"
 #include "foundation/Log.h"
+#include "model/CheckoutResponse.h"
 #include "model/WireSamples.h"
 
 namespace keln {

@@ -1,5 +1,4 @@
 #include <keln/core/TransactionParamsSDK.h>
-#include <keln/model/CheckoutResponse.h>
 #include <keln/presentation/ApplePayBuilder.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "foundation/Base64.h"
+#include "model/CheckoutResponse.h"
 #include "model/WireSamples.h"
 #include "passkit/PaymentRequest.h"
 #include "passkit/SystemVersion.h"

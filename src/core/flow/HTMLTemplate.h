@@ -3,7 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include <keln/model/CheckoutResponse.h>
+#include "model/CheckoutResponse.h"
+
 
 namespace keln {
 

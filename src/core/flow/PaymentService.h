@@ -4,9 +4,10 @@
 #include <string>
 
 #include <keln/model/CheckoutRequest.h>
-#include <keln/model/CheckoutResponseDTO.h>
 #include <keln/model/TransactionStatus.h>
 #include <keln/platform/Result.h>
+
+#include "model/CheckoutResponseDTO.h"
 
 namespace keln {
 

@@ -6,14 +6,14 @@
 #include <vector>
 
 #include <keln/core/TransactionParamsSDK.h>
-#include <keln/model/CheckoutResponse.h>
-#include <keln/model/CheckoutResponseDTO.h>
 #include <keln/platform/Result.h>
 #include <keln/presentation/ApplePayStatus.h>
 #include <keln/presentation/CardItem.h>
 
 #include "core/flow/PaymentEvent.h"
 #include "foundation/URL.h"
+#include "model/CheckoutResponse.h"
+#include "model/CheckoutResponseDTO.h"
 
 namespace keln {
 

@@ -1,9 +1,9 @@
 #include <keln/presentation/ApplePayBuilder.h>
 
 #include <keln/core/TransactionParamsSDK.h>
-#include <keln/model/CheckoutResponse.h>
 
 #include "foundation/NumberText.h"
+#include "model/CheckoutResponse.h"
 #include "passkit/Decimal.h"
 #include "passkit/PaymentRequest.h"
 #include "presentation/applepay/PKPaymentRequestBuilder.h"

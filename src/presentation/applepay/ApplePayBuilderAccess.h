@@ -4,9 +4,9 @@
 #include <vector>
 
 #include <keln/core/TransactionParamsSDK.h>
-#include <keln/model/CheckoutResponse.h>
 #include <keln/presentation/ApplePayBuilder.h>
 
+#include "model/CheckoutResponse.h"
 #include "passkit/PaymentRequest.h"
 
 namespace keln {

@@ -4,9 +4,10 @@
 #include <string>
 #include <vector>
 
-#include <keln/model/CheckoutResponseDTO.h>
 #include <keln/model/PaymentMethodPayloads.h>
 #include <keln/model/WireParts.h>
+
+#include "model/CheckoutResponseDTO.h"
 
 namespace keln {
 
