@@ -157,6 +157,9 @@ SandboxGateway::SandboxGateway(SandboxOptions options) : server_(std::make_uniqu
     }
     server.record(request, response);
   });
+  // A client that keeps its connection open (a finished payment still held by the wallet
+  // manager) must not hold up the sandbox's shutdown for long.
+  server.http.set_keep_alive_timeout(1);
   server.port = server.http.bind_to_any_port("127.0.0.1");
   server.thread = std::thread([&server] { server.http.listen_after_bind(); });
 }
