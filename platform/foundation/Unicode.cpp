@@ -31,6 +31,18 @@ bool isValidUTF8(std::string_view text) {
   return true;
 }
 
+std::string asciiLowercased(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return result;
+}
+
+bool asciiCaseInsensitiveEquals(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && asciiLowercased(a) == asciiLowercased(b);
+}
+
 std::size_t characterCount(std::string_view text) {
   if (text.empty()) return 0;
   const icu::UnicodeString unicode = fromUTF8(text);

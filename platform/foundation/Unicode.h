@@ -13,6 +13,13 @@ namespace keln::foundation {
 // U+10FFFF).
 bool isValidUTF8(std::string_view text);
 
+// `text` with A-Z turned into a-z and nothing else changed (protocol names: schemes,
+// header names, media types).
+std::string asciiLowercased(std::string_view text);
+
+// Equality ignoring the case of A-Z only.
+bool asciiCaseInsensitiveEquals(std::string_view a, std::string_view b);
+
 // The number of user-perceived characters (extended grapheme clusters): "é" written as
 // e + combining accent is 1, a flag is 1.
 std::size_t characterCount(std::string_view text);

@@ -11,6 +11,7 @@
 #include <keln/platform/MainQueue.h>
 #include <keln/platform/Result.h>
 
+#include "foundation/Unicode.h"
 #include "http/CurlErrorMapping.h"
 #include "http/RequestError.h"
 
@@ -62,13 +63,6 @@ long milliseconds(double seconds) {
   return ms >= 1e12 ? 0 : static_cast<long>(ms);  // 0: no limit
 }
 
-std::string lowercased(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 std::string trimmed(std::string_view text) {
   const auto first = text.find_first_not_of(" \t\r\n");
   if (first == std::string_view::npos) return {};
@@ -77,7 +71,7 @@ std::string trimmed(std::string_view text) {
 }
 
 // "text/html; charset=utf-8" -> "text/html"
-std::string mimeType(std::string_view text) { return lowercased(trimmed(text.substr(0, text.find(';')))); }
+std::string mimeType(std::string_view text) { return foundation::asciiLowercased(trimmed(text.substr(0, text.find(';')))); }
 
 bool mimeTypeMatches(const std::string& acceptable, const std::string& actual) {
   if (acceptable == "*/*" || acceptable == "*") return true;

@@ -4,12 +4,13 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <thread>
 #include <vector>
 
 #include <keln/platform/MainQueue.h>
+
+#include "foundation/Unicode.h"
 
 extern char** environ;
 
@@ -30,13 +31,6 @@ bool openWithDesktop(const std::string& url) {
     }
   }).detach();
   return true;
-}
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-         });
 }
 
 }  // namespace
@@ -65,7 +59,9 @@ bool Application::defaultOpenerAccepts(std::string_view url) {
   });
   if (!visibleAscii) return false;
   for (std::string_view scheme : {"http://", "https://", "mailto:"}) {
-    if (startsWithIgnoringCase(url, scheme) && url.size() > scheme.size()) return true;
+    if (url.size() > scheme.size() && foundation::asciiCaseInsensitiveEquals(url.substr(0, scheme.size()), scheme)) {
+      return true;
+    }
   }
   return false;
 }

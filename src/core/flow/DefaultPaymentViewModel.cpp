@@ -12,18 +12,10 @@
 #include "core/flow/PaymentCoordinator.h"
 #include "foundation/Bundle.h"
 #include "foundation/Log.h"
+#include "foundation/Unicode.h"
 #include "presentation/CardItemAccess.h"
 
 namespace keln {
-namespace {
-
-std::string lowercasedASCII(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
-  return text;
-}
-
-}  // namespace
 
 DefaultPaymentViewModel::DefaultPaymentViewModel(SDKConfig config, TransactionParamsSDK transactionParams,
                                                  std::shared_ptr<PaymentService> paymentService,
@@ -111,7 +103,7 @@ void DefaultPaymentViewModel::cancelPayment() {
 
 bool DefaultPaymentViewModel::shouldOpenExternally(const foundation::URL& url) const {
   if (!url.scheme()) return false;
-  const std::string scheme = lowercasedASCII(*url.scheme());
+  const std::string scheme = foundation::asciiLowercased(*url.scheme());
   return scheme == "http" || scheme == "https" || scheme == "mailto";
 }
 
