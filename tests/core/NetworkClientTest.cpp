@@ -214,10 +214,10 @@ void expectTransportError(const Result<TransactionStatusDTO>& result, std::optio
   }
 }
 
-void expectDecodingError(const Result<TransactionStatusDTO>& result) {
+void expectDecodingError(const Result<TransactionStatusDTO>& result, const std::string& description) {
   ASSERT_TRUE(result.isFailure());
-  EXPECT_NE(dynamic_cast<const foundation::DecodingError*>(result.error().get()), nullptr)
-      << result.error()->description();
+  EXPECT_NE(dynamic_cast<const foundation::DecodingError*>(result.error().get()), nullptr);
+  EXPECT_EQ(result.error()->description(), description);
 }
 
 TEST_F(NetworkClientTest, FaultMatrix) {
@@ -246,11 +246,13 @@ TEST_F(NetworkClientTest, FaultMatrix) {
        },
        30.0, 2, [](auto& r) { EXPECT_TRUE(r.isSuccess()); }, {"Received response data: " + status}},
       {"200 not JSON", [] { return gatewayAlways(Reply::json(200, "<html>oops</html>")); }, 30.0, 1,
-       [](auto& r) { expectDecodingError(r); }, {"Received response data: <html>oops</html>"}},
+       [](auto& r) { expectDecodingError(r, "dataCorrupted: The given data was not valid JSON."); },
+       {"Received response data: <html>oops</html>"}},
       {"200 empty", [] { return gatewayAlways(Reply::empty(200)); }, 30.0, 4,
        [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseSerializationFailed); }, {}},
       {"not UTF-8", [] { return gatewayAlways(Reply::json(200, "{\"a\":\"\xff\xfe\"}")); }, 30.0, 1,
-       [](auto& r) { expectDecodingError(r); }, {"Received response data: Invalid data"}},
+       [](auto& r) { expectDecodingError(r, "dataCorrupted: The given data was not valid JSON."); },
+       {"Received response data: Invalid data"}},
       {"204", [] { return gatewayAlways(Reply::empty(204)); }, 30.0, 1,
        [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseSerializationFailed); }, {}},
       {"oversized", [] { return gatewayAlways(Reply::json(200, std::string(9 * 1024 * 1024, ' ') + "{}")); }, 30.0, 4,

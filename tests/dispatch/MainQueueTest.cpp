@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
+
 #include <atomic>
 #include <thread>
 
@@ -63,6 +65,40 @@ TEST(MainQueue, SystemClockDelaysRunAfterTheirDeadline) {
   queue.asyncAfter(30ms, [&] { ran = true; });
   EXPECT_TRUE(queue.runUntil([&] { return ran; }, 5s));
   EXPECT_GE(std::chrono::steady_clock::now() - start, 30ms);
+}
+
+// CPU time used by the whole process so far.
+std::chrono::nanoseconds processCPUTime() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+TEST(MainQueue, IdleRunForSleepsInsteadOfSpinning) {
+  struct Case {
+    const char* name;
+    std::shared_ptr<Clock> clock;  // null: the system clock
+    bool distantTask;
+  };
+  const Case cases[] = {
+      {"nothing queued", nullptr, false},
+      {"a task due in an hour", nullptr, true},
+      {"a task due in an hour on a manual clock", std::make_shared<ManualClock>(), true},
+  };
+  constexpr auto wait = 300ms;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MainQueue queue;
+    queue.setClock(c.clock);
+    bool ran = false;
+    if (c.distantTask) queue.asyncAfter(1h, [&] { ran = true; });
+    const auto cpuBefore = processCPUTime();
+    const auto started = std::chrono::steady_clock::now();
+    queue.runFor(wait);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, wait);
+    EXPECT_LT(processCPUTime() - cpuBefore, wait / 3);
+    EXPECT_FALSE(ran);
+  }
 }
 
 }  // namespace

@@ -97,6 +97,10 @@ TEST_F(SDKFacadeEndToEndTest, StatusQueryDuringAPaymentGoesThroughTheFacadesOwnC
   EXPECT_EQ(payment.result().value().paymentStatus(), PaymentStatus::success);
   EXPECT_EQ(*paymentRequests, 3);
   EXPECT_EQ(exchangeLines(gateway), (std::vector<std::string>{kCheckout, kStatus, kStatus, kStatus}));
+
+  const auto releasing = std::chrono::steady_clock::now();
+  sdk.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - releasing, std::chrono::milliseconds(200));
 }
 
 TEST_F(SDKFacadeEndToEndTest, StatusQueryWithAnEmptyClientIDFailsAtOnceWithoutSending) {

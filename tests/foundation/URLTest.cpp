@@ -32,6 +32,8 @@ TEST(URL, ParsesLeniently) {
       {"+a://host", std::nullopt},
       {":nothing", std::nullopt},
       {"http://host:80a/", std::nullopt},
+      {"http://host:65535/", "http://host:65535/"},
+      {"http://host:65536/", std::nullopt},
       {"http://host:99999/", std::nullopt},
       {"http://[::1/", std::nullopt},
   };

@@ -376,13 +376,18 @@ TEST_F(SessionTest, ReusesOneConnectionForSequentialRequests) {
     gateway.setDefaultReply(GatewayReply::json(200, "{}"));
     SessionConfiguration configuration;
     configuration.additionalTrustedCertificatesFile = LocalGateway::trustedAuthorityPath();
-    Session session(configuration);
+    auto session = std::make_unique<Session>(configuration);
     for (int i = 0; i < 3; ++i) {
-      const DataResponse response = send(session, fixed(requestTo(gateway.url() + "/r")));
+      const DataResponse response = send(*session, fixed(requestTo(gateway.url() + "/r")));
       EXPECT_EQ(response.error(), nullptr) << response.error()->description();
     }
     EXPECT_EQ(gateway.acceptedConnections(), 1u);
     for (const auto& request : gateway.requests()) EXPECT_EQ(request.connection, 1u);
+
+    // Nothing moves on the idle connection: releasing the session must wake its I/O thread.
+    const auto releasing = std::chrono::steady_clock::now();
+    session.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - releasing, 200ms);
   }
 }
 

@@ -114,13 +114,14 @@ TEST(TransactionStatusDTO, EncodesItsKeysInOrder) {
 }
 
 TEST(TransactionStatus, HasItsOwnJSONFormWithANumericTerminalId) {
-  const TransactionStatus status = *JSONDecoder().decode<TransactionStatusDTO>(replyWith("/token", nullptr)).parse();
+  const TransactionStatus status = *JSONDecoder().decode<TransactionStatusDTO>(kReply).parse();
   const std::string json = JSONEncoder().encode(status);
   EXPECT_EQ(json,
             R"({"merchant":{"terminalId":7,"merchantTransactionId":"mt-1","channel":"web","shopURL":"https:\/\/shop.example\/cart",)"
             R"("transactionDescription":"Order 1"},"transactionID":"tx-42","paymentType":"PURS","paymentStatus":"InProcessing",)"
             R"("paymentMethod":"SOMETHING_NEW","execution":{"startTime":"2024-05-01T10:00:00Z","endTime":"2024-05-01T10:00:05Z"},)"
-            R"("returnStatus":{"statusCode":"0","statusMsg":"OK","statusDescription":"Accepted"}})");
+            R"("returnStatus":{"statusCode":"0","statusMsg":"OK","statusDescription":"Accepted"},)"
+            R"("token":{"tokenName":"visa","tokenType":"CARD","value":"tok-1","maskedPAN":"4111********1111","expireDate":"12\/30"}})");
   EXPECT_EQ(testing::reencode<TransactionStatus>(json), json);
   expectDecodingError<TransactionStatus>(kReply, Kind::typeMismatch, "merchant.terminalId");
 }

@@ -104,6 +104,8 @@ TEST(ControlsTest, DefaultOpenerTakesOnlyWebAndMailLinks) {
       {"-https://example.com", false},
       {"https://example.com/a b", false},
       {"https://example.com/\n--help", false},
+      {"https://example.com/~user", true},
+      {"https://example.com/\x7F", false},
       {"https://exämple.com", false},
       {"", false},
   };
