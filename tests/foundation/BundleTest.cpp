@@ -102,7 +102,8 @@ TEST(Bundle, LooksUpLocalizedStrings) {
                "// the second entry\n"
                "\"other_payment_options\"=\"Other \\\"payment\\\" options\";\n"
                "\"escapes\" = \"a\\nb\\\\c \\U00e9 \\uD83D\\uDE00\";\n"
-               "\"widths\" = \"\\u0041\\u20AC\\uD800\\uDC00\";\n");
+               "\"widths\" = \"\\u0041\\u20AC\\uD800\\uDC00\";\n"
+               "\"width limits\" = \"\\u007F\\u0080\\u07FF\\u0800\\uFFFF\\uDBFF\\uDFFF\";\n");
   folder.write("pl.lproj/Localizable.strings", "\"other_payment_options\" = \"Inne metody p\\u0142atno\\u015Bci\";\n");
   folder.write("de.lproj/Localizable.strings", "\"apple_pay\" = \"kaputt\"\n");  // no ";": unusable table
   const Bundle bundle(folder.path());
@@ -117,6 +118,7 @@ TEST(Bundle, LooksUpLocalizedStrings) {
       {"other_payment_options", "en", "Other \"payment\" options"},
       {"escapes", "en", "a\nb\\c \xC3\xA9 \xF0\x9F\x98\x80"},
       {"widths", "en", "A\xE2\x82\xAC\xF0\x90\x80\x80"},
+      {"width limits", "en", "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF4\x8F\xBF\xBF"},
       {"other_payment_options", "pl", "Inne metody p\xC5\x82" "atno\xC5\x9B" "ci"},
       {"apple_pay", "pl", "Apple Pay"},  // missing in pl: English
       {"apple_pay", "fr", "Apple Pay"},  // no French table: English

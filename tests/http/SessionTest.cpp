@@ -505,7 +505,7 @@ TEST_F(SessionTest, DestroyingTheSessionCancelsItsRequests) {
 
   const auto started = std::chrono::steady_clock::now();
   session.reset();
-  EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 200ms);
   clock->advance(10s);
   MainQueue::main().runFor(100ms);
   EXPECT_EQ(inFlight->calls, 0);
