@@ -98,6 +98,7 @@ TEST_F(SDKFacadeEndToEndTest, StatusQueryDuringAPaymentGoesThroughTheFacadesOwnC
   EXPECT_EQ(*paymentRequests, 3);
   EXPECT_EQ(exchangeLines(gateway), (std::vector<std::string>{kCheckout, kStatus, kStatus, kStatus}));
 
+  // Releasing the SDK after its requests have finished never waits on the network.
   const auto releasing = std::chrono::steady_clock::now();
   sdk.reset();
   EXPECT_LT(std::chrono::steady_clock::now() - releasing, std::chrono::milliseconds(200));

@@ -384,7 +384,7 @@ TEST_F(SessionTest, ReusesOneConnectionForSequentialRequests) {
     EXPECT_EQ(gateway.acceptedConnections(), 1u);
     for (const auto& request : gateway.requests()) EXPECT_EQ(request.connection, 1u);
 
-    // Nothing moves on the idle connection: releasing the session must wake its I/O thread.
+    // The kept-alive connection is idle: nothing from the network hastens the release.
     const auto releasing = std::chrono::steady_clock::now();
     session.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - releasing, 200ms);
