@@ -189,6 +189,28 @@ TEST_F(SandboxWebFormTest, PagesEscapeWhatTheyShow) {
   EXPECT_EQ(decision.body.find("<img"), std::string::npos);
 }
 
+TEST_F(SandboxWebFormTest, CheckoutRequestsOfAnyShapeGetAClearAnswer) {
+  struct Case {
+    const char* name;
+    std::string body;
+    int status;
+  };
+  const std::vector<Case> cases{
+      {"not JSON", "{", 400},
+      {"no transaction", R"({"merchant":{}})", 400},
+      {"merchant texts of other types", R"({"merchant":{"merchantTransactionId":5,"transactionDescription":[]},)"
+                                        R"("transaction":{}})", 200},
+      {"merchant and amount not objects", R"({"merchant":7,"transaction":{"amount":"149.99"}})", 200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto reply = client().Post("/api/v1/payments", {{"Authorization", "Bearer t"}, {"X-IBM-Client-Id", "c"}}, c.body,
+                               "application/json");
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->status, c.status) << reply->body;
+  }
+}
+
 class SandboxStatusTest : public SandboxWebFormTest {
  protected:
   SandboxStatusTest() : SandboxWebFormTest(options()) {}

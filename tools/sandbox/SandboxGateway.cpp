@@ -18,13 +18,20 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
+// The text at `key` of `object`, or `fallback` where there is none.
+std::string textOr(const json& object, const char* key, const char* fallback) {
+  return object.is_object() && object.contains(key) && object[key].is_string() ? object[key].get<std::string>()
+                                                                               : fallback;
+}
+
 json merchantOf(const json& request) {
   json merchant = json::object();
-  const json& sent = request.contains("merchant") ? request["merchant"] : json::object();
+  const json sent = request.contains("merchant") && request["merchant"].is_object() ? request["merchant"]
+                                                                                    : json::object();
   merchant["terminalId"] = sent.contains("terminalId") ? sent["terminalId"].dump() : "1";
-  merchant["merchantTransactionId"] = sent.value("merchantTransactionId", "sandbox-order");
+  merchant["merchantTransactionId"] = textOr(sent, "merchantTransactionId", "sandbox-order");
   merchant["channel"] = "web";
-  merchant["transactionDescription"] = sent.value("transactionDescription", "Sandbox order");
+  merchant["transactionDescription"] = textOr(sent, "transactionDescription", "Sandbox order");
   return merchant;
 }
 
@@ -115,9 +122,7 @@ struct SandboxGateway::Server {
     checkout.amount = amount.is_object() && amount.contains("value") && amount["value"].is_number()
                           ? amount["value"].get<double>()
                           : std::numeric_limits<double>::quiet_NaN();
-    checkout.currency = amount.is_object() && amount.contains("currency") && amount["currency"].is_string()
-                            ? amount["currency"].get<std::string>()
-                            : "";
+    checkout.currency = textOr(amount, "currency", "");
     std::string transactionID;
     {
       std::lock_guard lock(mutex);
