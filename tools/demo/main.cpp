@@ -38,7 +38,8 @@ std::string amountText(double amount) {
 // Tells each exchange the sandbox serves, with the status or checkout it answered.
 void narrateExchanges(sandbox::SandboxGateway& sandbox, demo::Narrator& narrator) {
   sandbox.setObserver([&narrator](const sandbox::SandboxExchange& exchange) {
-    std::string summary = "Gateway: " + exchange.method + " " + exchange.path + " -> " + std::to_string(exchange.status);
+    std::string summary =
+        "Gateway: " + exchange.method + " " + exchange.path + " -> " + std::to_string(exchange.status);
     const nlohmann::json reply = nlohmann::json::parse(exchange.responseBody, nullptr, false);
     if (reply.is_object() && reply.contains("paymentStatus") && reply["paymentStatus"].is_string()) {
       summary += " (" + reply["paymentStatus"].get<std::string>() + ")";

@@ -259,7 +259,9 @@ struct SandboxGateway::Server {
     }
     Checkout& checkout = found->second;
     if (!checkout.formOpened) return answerPage(response, 409, errorPage(409, "The payment form was not opened."));
-    if (checkout.finalStatus) return answerPage(response, 409, errorPage(409, "This payment has already been decided."));
+    if (checkout.finalStatus) {
+      return answerPage(response, 409, errorPage(409, "This payment has already been decided."));
+    }
     const bool paid = decision == "pay";
     checkout.finalStatus = paid ? "Success" : "Declined";
     checkout.queries = 0;
