@@ -2,25 +2,36 @@
 
 #include <httplib.h>
 
+#include <charconv>
+#include <limits>
 #include <map>
+#include <optional>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "foundation/Base64.h"
+#include "sandbox/SandboxWebForm.h"
 
 namespace keln::sandbox {
 namespace {
 
 using json = nlohmann::ordered_json;
 
+// The text at `key` of `object`, or `fallback` where there is none.
+std::string textOr(const json& object, const char* key, const char* fallback) {
+  return object.is_object() && object.contains(key) && object[key].is_string() ? object[key].get<std::string>()
+                                                                               : fallback;
+}
+
 json merchantOf(const json& request) {
   json merchant = json::object();
-  const json& sent = request.contains("merchant") ? request["merchant"] : json::object();
+  const json sent = request.contains("merchant") && request["merchant"].is_object() ? request["merchant"]
+                                                                                    : json::object();
   merchant["terminalId"] = sent.contains("terminalId") ? sent["terminalId"].dump() : "1";
-  merchant["merchantTransactionId"] = sent.value("merchantTransactionId", "sandbox-order");
+  merchant["merchantTransactionId"] = textOr(sent, "merchantTransactionId", "sandbox-order");
   merchant["channel"] = "web";
-  merchant["transactionDescription"] = sent.value("transactionDescription", "Sandbox order");
+  merchant["transactionDescription"] = textOr(sent, "transactionDescription", "Sandbox order");
   return merchant;
 }
 
@@ -30,6 +41,30 @@ json returnStatus(const std::string& description) {
   return {{"statusCode", "0000"}, {"statusMsg", "OK"}, {"statusDescription", description}};
 }
 
+const char* const kDecisionPath = "/decision";
+const char* const kTermsURL = "https://gateway.example/terms";
+
+// `text` with every occurrence of `what` removed.
+std::string removingAll(std::string text, const std::string& what) {
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at)) text.erase(at, what.size());
+  return text;
+}
+
+// A decimal number taking the whole of `text`.
+std::optional<double> parseAmount(const std::string& text) {
+  double value = 0;
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+// A refusal of a post to the web form: an HTTP status and the reason the page tells.
+struct Refusal {
+  int status;
+  std::string message;
+};
+
 }  // namespace
 
 struct SandboxGateway::Server {
@@ -38,11 +73,21 @@ struct SandboxGateway::Server {
   std::thread thread;
   int port = 0;
 
+  // One opened checkout: what its web form must be posted with, and where its status is.
+  struct Checkout {
+    json merchant;
+    double amount = 0;         // NaN when the request had no number: no form post can match
+    std::string currency;
+    std::string formContext;   // the decoded text the reply carried
+    bool formOpened = false;
+    std::optional<std::string> finalStatus;  // set by Pay or Decline on the web form
+    std::size_t queries = 0;                 // status queries so far (since the decision, once decided)
+  };
+
   mutable std::mutex mutex;
   std::function<void(const SandboxExchange&)> observer;  // guarded by mutex
   std::vector<SandboxExchange> exchanges;                // guarded by mutex
-  std::map<std::string, json> checkouts;                 // transaction id -> merchant; guarded by mutex
-  std::map<std::string, std::size_t> queries;            // transaction id -> status queries; guarded by mutex
+  std::map<std::string, Checkout> checkouts;             // by transaction id; guarded by mutex
   std::size_t checkoutCount = 0;                         // guarded by mutex
   std::size_t statusQueryCount = 0;                      // guarded by mutex
 
@@ -68,16 +113,23 @@ struct SandboxGateway::Server {
       response.set_content(R"({"error":"malformed checkout request"})", "application/json");
       return;
     }
+    const json& transaction = sent["transaction"];
+    json amount = transaction.is_object() && transaction.contains("amount")
+                      ? transaction["amount"]
+                      : json{{"currency", "PLN"}, {"value", 0}};
+    Checkout checkout;
+    checkout.merchant = merchantOf(sent);
+    checkout.amount = amount.is_object() && amount.contains("value") && amount["value"].is_number()
+                          ? amount["value"].get<double>()
+                          : std::numeric_limits<double>::quiet_NaN();
+    checkout.currency = textOr(amount, "currency", "");
     std::string transactionID;
     {
       std::lock_guard lock(mutex);
       transactionID = "sbx-" + std::to_string(++checkoutCount);
-      checkouts[transactionID] = merchantOf(sent);
     }
-    const json& transaction = sent["transaction"];
-    json amount = transaction.contains("amount") ? transaction["amount"] : json{{"currency", "PLN"}, {"value", 0}};
-
     json formContext = {{"transactionID", transactionID}, {"paymentMethods", options.paymentMethods}, {"language", "en"}};
+    checkout.formContext = formContext.dump();
     json genericData = {{"Environment", "SANDBOX"}, {"EntityId", "sandbox-entity"}};
     if (!options.acceptorCountryCode.empty()) genericData["AcceptorCountryCode"] = options.acceptorCountryCode;
     json externalParameter = {
@@ -96,7 +148,7 @@ struct SandboxGateway::Server {
         {"merchant", merchantOf(sent)},
         {"transactionID", transactionID},
         {"transactionSignature", foundation::base64Encode("sandbox-signature-" + transactionID)},
-        {"formContext", foundation::base64Encode(formContext.dump())},
+        {"formContext", foundation::base64Encode(checkout.formContext)},
         {"execution", execution()},
         {"returnStatus", returnStatus("Checkout created")},
         {"regulationList", json::array({{{"identification", "terms"}, {"type", "TERMS"}, {"language", "en"}}})},
@@ -105,27 +157,38 @@ struct SandboxGateway::Server {
         {"externalParameter", foundation::base64Encode(externalParameter.dump())},
         {"actionResponse", {{"data", {{"params", json::array()}}}}},
     };
+    {
+      std::lock_guard lock(mutex);
+      checkouts[transactionID] = std::move(checkout);
+    }
     response.status = 200;
     response.set_content(reply.dump(), "application/json");
   }
 
   void answerStatus(const std::string& transactionID, httplib::Response& response) {
     json merchant;
-    std::size_t index = 0;
+    std::string status;
     {
       std::lock_guard lock(mutex);
-      auto checkout = checkouts.find(transactionID);
-      if (checkout == checkouts.end()) {
+      auto found = checkouts.find(transactionID);
+      if (found == checkouts.end()) {
         response.status = 404;
         response.set_content(R"({"error":"unknown transaction"})", "application/json");
         return;
       }
-      merchant = checkout->second;
-      index = queries[transactionID]++;
+      Checkout& checkout = found->second;
+      merchant = checkout.merchant;
       ++statusQueryCount;
+      const std::size_t index = checkout.queries++;
+      if (checkout.finalStatus) {
+        status = index == 0 ? "Pending" : *checkout.finalStatus;
+      } else if (checkout.formOpened) {
+        status = "Pending";  // the user is still on the form
+      } else {
+        const auto& statuses = options.statuses;
+        status = statuses.empty() ? "Success" : statuses[std::min(index, statuses.size() - 1)];
+      }
     }
-    const auto& statuses = options.statuses;
-    const std::string status = statuses.empty() ? "Success" : statuses[std::min(index, statuses.size() - 1)];
     json reply = {
         {"merchant", merchant},         {"transactionID", transactionID},
         {"paymentType", "PURS"},        {"paymentStatus", status},
@@ -134,6 +197,75 @@ struct SandboxGateway::Server {
     };
     response.status = 200;
     response.set_content(reply.dump(), "application/json");
+  }
+
+  static void answerPage(httplib::Response& response, int status, const std::string& page) {
+    response.status = status;
+    response.set_content(page, "text/html; charset=utf-8");
+  }
+
+  // The template's post: every field once, for a transaction this sandbox opened, with the
+  // values its checkout reply gave (the form context as given, or without its ,"XPAY").
+  std::optional<Refusal> checkFormPost(const std::map<std::string, std::string>& fields, const Checkout& checkout) {
+    const std::optional<std::string> context = foundation::base64Decode(fields.at("formContext"));
+    if (!context || (*context != checkout.formContext && *context != removingAll(checkout.formContext, ",\"XPAY\""))) {
+      return Refusal{400, "The form context does not belong to this transaction."};
+    }
+    const std::optional<double> amount = parseAmount(fields.at("amount"));
+    if (!amount || *amount != checkout.amount) return Refusal{400, "The amount differs from the checkout's."};
+    if (fields.at("currency") != checkout.currency) return Refusal{400, "The currency differs from the checkout's."};
+    if (fields.at("redirectURL") != kRedirectURL) return Refusal{400, "The redirect URL is not the SDK's."};
+    if (checkout.finalStatus) return Refusal{409, "This payment has already been decided."};
+    return std::nullopt;
+  }
+
+  void openForm(const httplib::Request& request, httplib::Response& response) {
+    const auto fields = parseFormFields(request.body);
+    if (!fields) return answerPage(response, 400, errorPage(400, "The form post is malformed."));
+    for (const char* name : {"transactionID", "formContext", "amount", "currency", "redirectURL"}) {
+      if (!fields->contains(name)) {
+        return answerPage(response, 400, errorPage(400, std::string("The form post has no ") + name + "."));
+      }
+    }
+    const std::string& transactionID = fields->at("transactionID");
+    std::lock_guard lock(mutex);
+    auto found = checkouts.find(transactionID);
+    if (found == checkouts.end()) {
+      return answerPage(response, 404, errorPage(404, "Unknown transaction \"" + transactionID + "\"."));
+    }
+    if (auto refusal = checkFormPost(*fields, found->second)) {
+      return answerPage(response, refusal->status, errorPage(refusal->status, refusal->message));
+    }
+    found->second.formOpened = true;
+    answerPage(response, 200, formPage(transactionID, fields->at("amount"), found->second.currency, kDecisionPath,
+                                       kTermsURL));
+  }
+
+  // Pay or Decline on the form page: the status goes Pending, then the final one.
+  void decide(const httplib::Request& request, httplib::Response& response) {
+    const auto fields = parseFormFields(request.body);
+    if (!fields || !fields->contains("transactionID") || !fields->contains("decision")) {
+      return answerPage(response, 400, errorPage(400, "The payment form's post is malformed."));
+    }
+    const std::string& decision = fields->at("decision");
+    if (decision != "pay" && decision != "decline") {
+      return answerPage(response, 400, errorPage(400, "Unknown decision \"" + decision + "\"."));
+    }
+    const std::string& transactionID = fields->at("transactionID");
+    std::lock_guard lock(mutex);
+    auto found = checkouts.find(transactionID);
+    if (found == checkouts.end()) {
+      return answerPage(response, 404, errorPage(404, "Unknown transaction \"" + transactionID + "\"."));
+    }
+    Checkout& checkout = found->second;
+    if (!checkout.formOpened) return answerPage(response, 409, errorPage(409, "The payment form was not opened."));
+    if (checkout.finalStatus) {
+      return answerPage(response, 409, errorPage(409, "This payment has already been decided."));
+    }
+    const bool paid = decision == "pay";
+    checkout.finalStatus = paid ? "Success" : "Declined";
+    checkout.queries = 0;
+    answerPage(response, 200, decisionPage(paid, std::string(kRedirectURL) + "?transactionId=" + transactionID));
   }
 };
 
@@ -155,6 +287,14 @@ SandboxGateway::SandboxGateway(SandboxOptions options) : server_(std::make_uniqu
     } else {
       server.answerStatus(request.matches[1], response);
     }
+    server.record(request, response);
+  });
+  server.http.Post("/", [&server](const httplib::Request& request, httplib::Response& response) {
+    server.openForm(request, response);
+    server.record(request, response);
+  });
+  server.http.Post(kDecisionPath, [&server](const httplib::Request& request, httplib::Response& response) {
+    server.decide(request, response);
     server.record(request, response);
   });
   // A client that keeps its connection open (a finished payment still held by the wallet

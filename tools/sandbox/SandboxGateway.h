@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace keln::sandbox {
@@ -14,7 +15,7 @@ struct SandboxOptions {
   // The methods the checkout reply lists ("XPAY" lets a device with a wallet show the menu).
   std::vector<std::string> paymentMethods{"CARD", "XPAY", "BLIK"};
   // The payment statuses that successive status queries of a transaction receive; the
-  // last one repeats.
+  // last one repeats. A transaction whose web form was opened answers by that form instead.
   std::vector<std::string> statuses{"Pending", "Pending", "Success"};
   // The card acceptor's country in the wallet data of the checkout reply; empty leaves it
   // out (no wallet request can then be built).
@@ -30,10 +31,24 @@ struct SandboxExchange {
   std::string responseBody;
 };
 
+// The URL at which the SDK's checkout ends the web form; the form leads the page there.
+inline constexpr std::string_view kRedirectURL = "keln://transfer/success";
+
 // A gateway for demonstrations on 127.0.0.1 (plain HTTP, a port of the system's choice):
 // it opens checkouts (POST /api/v1/payments) with a transaction id of its own and answers
-// status queries (GET /api/v1/payments/<id>/status) from the scripted sequence. Requests
-// without the "Authorization" and "X-IBM-Client-Id" headers get 401.
+// status queries (GET /api/v1/payments/<id>/status). Requests without the "Authorization"
+// and "X-IBM-Client-Id" headers get 401.
+//
+// Its web URL is its root: the checkout page's form posts there (POST /) with the
+// transaction id, form context, amount, currency and redirect URL. A post that matches a
+// checkout it opened gets the card form (see SandboxWebForm.h); any other gets an error
+// page with status 400 (a missing, repeated or wrong field), 404 (an unknown transaction)
+// or 409 (a payment already decided). Pay or Decline on the form (POST /decision) leads
+// the page to kRedirectURL + "?transactionId=<id>".
+//
+// Status answers: after Pay, "Pending" and then "Success"; after Decline, "Pending" and
+// then "Declined"; while the form is open and undecided, "Pending"; for a transaction
+// whose form never opened, the scripted SandboxOptions::statuses.
 //
 // Serves from its own thread from construction until destruction. Thread-safe.
 class SandboxGateway {
