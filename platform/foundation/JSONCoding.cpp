@@ -148,9 +148,11 @@ std::int64_t Decoder::decodeInt() const {
       break;
     }
     case json::value_t::number_float: {
-      // Integral doubles in range read as integers (7.0, 1e2); -2^63 <= d < 2^63.
+      // Integral doubles in range read as integers (7.0, 1e2): -2^63 < d < 2^63. An integer
+      // written below -2^63 is read as a double that rounds to -2^63 itself, so that bound
+      // is excluded here; -2^63 written as an integer never reaches this branch.
       const double d = value_->get<double>();
-      if (std::isfinite(d) && std::trunc(d) == d && d >= -9223372036854775808.0 && d < 9223372036854775808.0) {
+      if (std::isfinite(d) && std::trunc(d) == d && d > -9223372036854775808.0 && d < 9223372036854775808.0) {
         return static_cast<std::int64_t>(d);
       }
       break;
@@ -221,6 +223,11 @@ Encoder Encoder::appendElement() {
 // --- Documents -------------------------------------------------------------------------
 
 JSONDocument::JSONDocument(std::string_view text) {
+  // The parser stops at a NUL byte as at the end of the text, which would accept what
+  // follows it. JSON allows no raw NUL anywhere (inside a string it must be escaped).
+  if (text.find('\0') != std::string_view::npos) {
+    throw DecodingError(DecodingError::Kind::dataCorrupted, {}, "The given data was not valid JSON.");
+  }
   try {
     value_ = std::make_unique<json>(json::parse(text));
   } catch (const json::exception&) {

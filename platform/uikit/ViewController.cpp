@@ -49,37 +49,37 @@ NavigationItem& ViewController::navigationItem() {
   return *navigationItem_;
 }
 
-void ViewController::present(const std::shared_ptr<ViewController>& controller, bool animated,
-                             Completion completion) {
-  if (controller == nullptr) {
-    foundation::systemLog("Attempt to present a nil view controller on " + description() + ".");
-    return;
-  }
+std::optional<std::string> ViewController::presentationRefusal(const std::shared_ptr<ViewController>& controller) const {
+  if (controller == nullptr) return "Attempt to present a nil view controller on " + description() + ".";
   if (presented_ != nullptr) {
-    foundation::systemLog("Attempt to present " + controller->description() + " on " + description() +
-                          " which is already presenting " + presented_->description() + ".");
-    return;
+    return "Attempt to present " + controller->description() + " on " + description() +
+           " which is already presenting " + presented_->description() + ".";
   }
   // The controller must not already be on screen: presented, contained, or this one or one
   // of the controllers this one hangs from.
   std::shared_ptr<ViewController> hold;
   for (const ViewController* current = this; current != nullptr; current = hold.get()) {
     if (current == controller.get()) {
-      foundation::systemLog("Application tried to present modally the active controller " +
-                            controller->description() + ".");
-      return;
+      return "Application tried to present modally the active controller " + controller->description() + ".";
     }
     hold = current->parent_.lock();
     if (hold == nullptr) hold = current->presenting_.lock();
   }
   if (auto presenter = controller->presenting_.lock()) {
-    foundation::systemLog("Application tried to present modally a view controller " + controller->description() +
-                          " that is already being presented by " + presenter->description() + ".");
-    return;
+    return "Application tried to present modally a view controller " + controller->description() +
+           " that is already being presented by " + presenter->description() + ".";
   }
   if (auto parent = controller->parent_.lock()) {
-    foundation::systemLog("Application tried to present modally a view controller " + controller->description() +
-                          " that is a child of " + parent->description() + ".");
+    return "Application tried to present modally a view controller " + controller->description() +
+           " that is a child of " + parent->description() + ".";
+  }
+  return std::nullopt;
+}
+
+void ViewController::present(const std::shared_ptr<ViewController>& controller, bool animated,
+                             Completion completion) {
+  if (const std::optional<std::string> refusal = presentationRefusal(controller)) {
+    foundation::systemLog(*refusal);
     return;
   }
 

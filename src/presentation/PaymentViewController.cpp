@@ -8,6 +8,7 @@
 #include "presentation/CardCollectionViewCell.h"
 #include "presentation/CardItemAccess.h"
 #include "presentation/applepay/ApplePayBuilderAccess.h"
+#include "presentation/applepay/ApplePayManagerAccess.h"
 #include "uikit/BarButtonItem.h"
 #include "uikit/Coder.h"
 #include "uikit/Image.h"
@@ -156,7 +157,8 @@ void PaymentViewController::didSelectItemAt(uikit::CollectionView&, const uikit:
   }
   // The wallet keeps this completion, and with it this screen, until its next start.
   std::shared_ptr<PaymentViewController> me = self();
-  ApplePayManager::shared()->startPayment(*request, [me](ApplePayStatus status) { me->applePayCompleted(status); });
+  ApplePayManagerAccess::startPayment(*ApplePayManager::shared(), *request,
+                                      [me](ApplePayStatus status) { me->applePayCompleted(status); });
 }
 
 void PaymentViewController::applePayCompleted(ApplePayStatus status) { viewModel_->handleApplePayStatus(status); }

@@ -84,7 +84,7 @@ TEST_F(PaymentCoordinatorTest, FinishHandsTheResultToTheStoredCompletion) {
   }
 }
 
-TEST_F(PaymentCoordinatorTest, ResultOfAnEarlierPaymentIsNotHandedToTheNextCompletion) {
+TEST_F(PaymentCoordinatorTest, ReplacedPaymentEndsOnceAndNoResultCrossesToTheOther) {
   auto coordinator = makeCoordinator();
   std::vector<PaymentResult> first;
   std::vector<PaymentResult> second;
@@ -98,8 +98,19 @@ TEST_F(PaymentCoordinatorTest, ResultOfAnEarlierPaymentIsNotHandedToTheNextCompl
   EXPECT_TRUE(first.empty());
   EXPECT_TRUE(second.empty());
 
+  dispatch::MainQueue::main().runPending();
+  ASSERT_EQ(first.size(), 1u);
+  ASSERT_TRUE(first.front().isFailure());
+  const auto* error = dynamic_cast<const KelnSDKError*>(first.front().error().get());
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->kind(), KelnSDKError::Kind::sdkNotConfigured);
+  EXPECT_EQ(error->errorDescription(), "Payment replaced by a newer payment");
+
   coordinator->finish(successfulResult("second"), secondPayment);
-  EXPECT_TRUE(first.empty());
+  coordinator->finish(cancelledResult(), secondPayment);
+  coordinator->beginPayment();
+  dispatch::MainQueue::main().runPending();
+  EXPECT_EQ(first.size(), 1u);
   ASSERT_EQ(second.size(), 1u);
   EXPECT_EQ(second.front().value().transactionID(), "second");
 }
@@ -122,8 +133,9 @@ TEST_F(PaymentCoordinatorTest, CompletionMayStartTheNextPayment) {
 }
 
 // The checkout's ending reaches the host only when the dismissal completes; by then the
-// coordinator may be gone or may have begun another payment.
-TEST_F(PaymentCoordinatorTest, DismissalThatCompletesLateDeliversNothing) {
+// coordinator may be gone or may have begun another payment, which does not take the
+// ending over.
+TEST_F(PaymentCoordinatorTest, DismissalThatCompletesLateDeliversToItsOwnPaymentOnly) {
   struct Case {
     const char* name;
     std::function<void(std::shared_ptr<PaymentCoordinator>&, std::vector<PaymentResult>&)> meanwhile;
@@ -137,7 +149,7 @@ TEST_F(PaymentCoordinatorTest, DismissalThatCompletesLateDeliversNothing) {
          coordinator->beginPayment();
          coordinator->setPaymentCompletion(recordInto(next));
        },
-       false},
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -161,7 +173,13 @@ TEST_F(PaymentCoordinatorTest, DismissalThatCompletesLateDeliversNothing) {
     c.meanwhile(coordinator, next);
     dispatch::MainQueue::main().runPending();
 
-    EXPECT_EQ(results.size(), c.delivered ? 1u : 0u);
+    ASSERT_EQ(results.size(), c.delivered ? 1u : 0u);
+    if (c.delivered) {
+      const auto* error = dynamic_cast<const KelnSDKError*>(
+          results.front().isFailure() ? results.front().error().get() : nullptr);
+      ASSERT_NE(error, nullptr);
+      EXPECT_EQ(error->kind(), KelnSDKError::Kind::canceledByUser);
+    }
     EXPECT_TRUE(next.empty());
   }
 }

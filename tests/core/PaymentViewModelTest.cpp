@@ -271,6 +271,7 @@ TEST_F(PaymentViewModelTest, MenuIsShownOnlyForTheWalletMethodOnADeviceThatCanPa
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     setDevice(c.device);
+    results_.clear();
     gateway_.clearRequests();
     gateway_.enqueue(Reply::json(200, checkoutReply(c.methods)));
     Checkout checkout = openCheckout();
@@ -295,8 +296,8 @@ TEST_F(PaymentViewModelTest, MenuIsShownOnlyForTheWalletMethodOnADeviceThatCanPa
     EXPECT_EQ(requests.front().target, "/api/v1/payments");
     EXPECT_TRUE(results_.empty());
     EXPECT_TRUE(checkoutOnScreen());
-    host_->dismiss(false);
-    runPending();
+    checkout.screen->close();
+    settle();
   }
 }
 
@@ -682,8 +683,8 @@ TEST_F(PaymentViewModelTest, WalletOutcomes) {
     EXPECT_EQ(standardOutput(), c.ends ? std::vector<std::string>{} : std::vector<std::string>{"user cancelled"});
     EXPECT_EQ(checkoutOnScreen(), !c.ends);
     EXPECT_EQ(gateway_.requestCount(), 1u);
-    if (checkoutOnScreen()) host_->dismiss(false);
-    runPending();
+    if (checkoutOnScreen()) checkout.screen->close();
+    settle();
   }
 }
 
@@ -713,9 +714,10 @@ TEST_F(PaymentViewModelTest, NothingIsDeliveredWithoutCoordinatorOrPresenter) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    results_.clear();
     gateway_.enqueue({Reply::json(200, checkoutReply({"CARD"})), Reply::json(200, statusReply("Success"))});
     Checkout checkout = openCheckout(c.storeSource ? Start() : Start().withoutSource());
+    // The previous case's payment, which could not end, ended as replaced when this began.
+    results_.clear();
     const std::shared_ptr<uikit::NavigationController> navigation = coordinator_->navigationController();
     c.lose();
     checkout.screen->navigate(kRedirect);
@@ -748,47 +750,74 @@ TEST_F(PaymentViewModelTest, FailureFoundWithoutPresenterLeavesTheCheckoutForThe
   EXPECT_EQ(gateway_.requestCount(), 0u);
 }
 
-TEST_F(PaymentViewModelTest, LateAnswerOfAnEarlierPaymentReachesNoLaterCompletion) {
-  gateway_.setResponder([](const RecordedRequest& request) {
-    if (request.method == "POST") {
-      const nlohmann::json body = nlohmann::json::parse(request.body);
-      return Reply::json(200, checkoutReply({"CARD"}, body["merchant"]["merchantTransactionId"]));
-    }
-    if (request.target == statusTarget("first")) return Reply::json(200, statusReply("Success", "first"));
-    return Reply::json(200, statusReply("Pending", "second"));
-  });
-  gateway_.setDefaultReply(Reply::json(404, "{}"));
+// The next payment starts while the first checkout is still open and its screen is kept
+// alive (as the wallet manager keeps a screen whose sheet it showed).
+TEST_F(PaymentViewModelTest, ReplacedPaymentEndsOnceStopsPollingAndReachesNothingOfTheNext) {
+  struct Case {
+    const char* name;
+    const char* firstStatus;
+    bool waitForTheFirstAnswer;  // else its query is still in flight at the replacement
+  };
+  const Case cases[] = {
+      {"while the next query waits", "Pending", true},
+      {"while a query is in flight", "Success", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    gateway_.setResponder([&c](const RecordedRequest& request) {
+      if (request.method == "POST") {
+        const nlohmann::json body = nlohmann::json::parse(request.body);
+        return Reply::json(200, checkoutReply({"CARD", "XPAY"}, body["merchant"]["merchantTransactionId"]));
+      }
+      if (request.target == statusTarget("first")) return Reply::json(200, statusReply(c.firstStatus, "first"));
+      return Reply::json(200, statusReply("Pending", "second"));
+    });
+    std::vector<PaymentResult> firstResults;
+    std::vector<PaymentResult> secondResults;
+    TransactionParamsSDK firstParams(1, std::nullopt, "first", "1", 10, "PLN", {PaymentMethod::card}, std::nullopt,
+                                     std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                                     std::nullopt);
+    TransactionParamsSDK secondParams(1, std::nullopt, "second", "2", 20, "PLN", {PaymentMethod::card},
+                                      std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                                      std::nullopt, std::nullopt);
 
-  std::vector<PaymentResult> firstResults;
-  std::vector<PaymentResult> secondResults;
-  TransactionParamsSDK firstParams(1, std::nullopt, "first", "1", 10, "PLN", {PaymentMethod::card}, std::nullopt,
-                                   std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt);
-  TransactionParamsSDK secondParams(1, std::nullopt, "second", "2", 20, "PLN", {PaymentMethod::card}, std::nullopt,
-                                    std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt);
+    Checkout first = openCheckout(Start().withParams(firstParams).into(firstResults));
+    first.screen->navigate(kRedirect);
+    if (c.waitForTheFirstAnswer) runUntil([&] { return first.counts->statusAnswers == 1; });
+    Checkout second = openCheckout(Start().withParams(secondParams).into(secondResults));
+    runUntil([&] { return !firstResults.empty() && first.counts->statusAnswers == 1; });
+    settle();
 
-  // The first checkout is left while its status query is under way: the host took it off
-  // screen itself and starts the next payment.
-  Checkout first = openCheckout(Start().withParams(firstParams).into(firstResults));
-  first.screen->navigate(kRedirect);
-  host_->dismiss(false);
-  Checkout second = openCheckout(Start().withParams(secondParams).into(secondResults));
-  ASSERT_TRUE(checkoutOnScreen());
-  runUntil([&] { return first.counts->statusAnswers == 1; });
-  settle();
+    ASSERT_EQ(firstResults.size(), 1u);
+    const KelnSDKError* error = sdkError(firstResults.front());
+    ASSERT_NE(error, nullptr) << (firstResults.front().isFailure() ? "other error" : "success");
+    EXPECT_EQ(error->kind(), KelnSDKError::Kind::sdkNotConfigured);
+    EXPECT_EQ(error->errorDescription(), "Payment replaced by a newer payment");
+    EXPECT_EQ(first.counts->statusQueries, 1);
+    EXPECT_TRUE(secondResults.empty());
+    ASSERT_TRUE(checkoutOnScreen());
+    EXPECT_EQ(coordinator_->navigationController()->topViewController(), second.screen);
 
-  EXPECT_TRUE(firstResults.empty());
-  EXPECT_TRUE(secondResults.empty());
-  EXPECT_TRUE(checkoutOnScreen());
+    // Whatever else the replaced screen reports reaches nobody and dismisses nothing.
+    first.screen->walletFinished(ApplePayStatus::success);
+    first.screen->navigate(kRedirect);
+    first.screen->close();
+    settle();
+    EXPECT_EQ(firstResults.size(), 1u);
+    EXPECT_EQ(first.counts->statusQueries, 1);
+    EXPECT_TRUE(secondResults.empty());
+    EXPECT_TRUE(checkoutOnScreen());
 
-  second.screen->navigate(kRedirect);
-  runUntil([&] { return second.counts->statusAnswers == 1; });
-  second.screen->close();
-  runUntil([&] { return !secondResults.empty(); });
-  settle();
-  ASSERT_EQ(secondResults.size(), 1u);
-  expectCanceledByUser(secondResults.front());
-  EXPECT_TRUE(firstResults.empty());
-  EXPECT_EQ(second.counts->statusQueries, 1);
+    second.screen->navigate(kRedirect);
+    runUntil([&] { return second.counts->statusAnswers == 1; });
+    second.screen->close();
+    runUntil([&] { return !secondResults.empty(); });
+    settle();
+    ASSERT_EQ(secondResults.size(), 1u);
+    expectCanceledByUser(secondResults.front());
+    EXPECT_EQ(firstResults.size(), 1u);
+    EXPECT_EQ(second.counts->statusQueries, 1);
+  }
 }
 
 TEST_F(PaymentViewModelTest, FailureWhileTheNextCheckoutIsSetUpReachesNoEarlierCompletion) {

@@ -22,6 +22,7 @@
 #include "foundation/Log.h"
 #include "foundation/URL.h"
 #include "passkit/PaymentRequest.h"
+#include "presentation/applepay/ApplePayManagerAccess.h"
 #include "presentation/CardCollectionViewCell.h"
 #include "presentation/PaymentViewController.h"
 #include "uikit/BarButtonItem.h"
@@ -226,7 +227,7 @@ class EndToEndTest : public ::testing::Test {
   // checkout and its open connection, until the next sheet. A sheet that cannot be shown
   // takes its place.
   void forgetWalletSheet() {
-    ApplePayManager::shared()->startPayment(passkit::PaymentRequest(), nullptr);
+    ApplePayManagerAccess::startPayment(*ApplePayManager::shared(), passkit::PaymentRequest(), nullptr);
     runPending();
   }
 

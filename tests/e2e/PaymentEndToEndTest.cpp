@@ -302,5 +302,121 @@ TEST_F(PaymentEndToEndTest, TwoPaymentsOneAfterTheOtherWithOneSDK) {
                                                               "POST /api/v1/payments 200"}));
 }
 
+
+std::size_t statusQueriesOf(const sandbox::SandboxGateway& gateway, const std::string& transactionID) {
+  std::size_t count = 0;
+  for (const auto& exchange : gateway.exchanges()) {
+    count += exchange.method == "GET" && exchange.path == "/api/v1/payments/" + transactionID + "/status";
+  }
+  return count;
+}
+
+// A second start while the first checkout polls a pending status: the screen is replaced in
+// place and the first payment ends at once, also when the wallet manager still holds the
+// first screen (its sheet was shown and closed).
+TEST_F(PaymentEndToEndTest, StartWhileACheckoutIsOpenEndsTheReplacedPaymentOnce) {
+  for (const bool walletSheetShown : {false, true}) {
+    SCOPED_TRACE(walletSheetShown ? "the wallet manager holds the first screen" : "web form only");
+    sandbox::SandboxOptions options;
+    options.paymentMethods = {"CARD", "XPAY", "BLIK"};
+    options.statuses = {"Pending"};
+    sandbox::SandboxGateway gateway(options);
+    auto wallet = installWallet(walletSheetShown);
+    auto sdk = makeSDK(gateway.root());
+    HostScreen host;
+    PaymentProbe first;
+    PaymentProbe second;
+
+    sdk->startPayment(host.controller(), paymentParams("order-1"), first.completion());
+    if (walletSheetShown) {
+      ASSERT_TRUE(drive([&] { return host.menuShown(); }));
+      wallet->setUserAction(passkit::Wallet::UserAction::cancel());
+      ASSERT_TRUE(host.tapMenuItem(PaymentViewController::APPLE_PAY_POSITION));
+      ASSERT_TRUE(drive([&] { return !wallet->isSheetOnScreen(); }));
+      runPending();
+      ASSERT_TRUE(host.tapMenuItem(PaymentViewController::OTHER_METHOD_POSITION));
+    }
+    ASSERT_TRUE(drive([&] { return host.webFormShown(); }));
+    const auto firstScreen = host.checkout();
+    host.completeWebForm();
+    ASSERT_TRUE(drive([&] { return statusQueriesOf(gateway, "sbx-1") == 1; }));
+    runPending();
+
+    sdk->startPayment(host.controller(), paymentParams("order-2"), second.completion());
+    EXPECT_FALSE(first.called()) << "the replaced payment ends on the main queue";
+    ASSERT_TRUE(drive([&] { return first.called() && (host.menuShown() || host.webFormShown()); }));
+    EXPECT_NE(host.checkout(), firstScreen);
+    settle();
+
+    ASSERT_EQ(first.count(), 1u);
+    expectSDKError(first.result(), KelnSDKError::Kind::sdkNotConfigured, "Payment replaced by a newer payment");
+    EXPECT_EQ(statusQueriesOf(gateway, "sbx-1"), 1u) << "the replaced payment stopped polling";
+    EXPECT_FALSE(second.called());
+    ASSERT_TRUE(host.menuShown() || host.webFormShown()) << "the replaced payment dismissed nothing";
+
+    host.tapLeftButton();
+    ASSERT_TRUE(drive([&] { return second.called(); }));
+    settle();
+    EXPECT_EQ(first.count(), 1u);
+    ASSERT_EQ(second.count(), 1u);
+    expectSDKError(second.result(), KelnSDKError::Kind::canceledByUser);
+    EXPECT_FALSE(host.presentsAnything());
+    forgetWalletSheet();
+  }
+}
+
+TEST_F(PaymentEndToEndTest, TwoStartsInOneTurnEachEndOnce) {
+  sandbox::SandboxGateway gateway;
+  auto sdk = SDKAccess::make(SDKConfigFactory::withRoot(gateway.root(), kHostClientID, ""));
+  HostScreen host;
+  PaymentProbe first;
+  PaymentProbe second;
+
+  sdk->startPayment(host.controller(), paymentParams("order-1"), first.completion());
+  sdk->startPayment(host.controller(), paymentParams("order-2"), second.completion());
+  ASSERT_TRUE(drive([&] { return first.called() && second.called(); }));
+  settle();
+
+  ASSERT_EQ(first.count(), 1u);
+  expectSDKError(first.result(), KelnSDKError::Kind::sdkNotConfigured, "Payment replaced by a newer payment");
+  ASSERT_EQ(second.count(), 1u);
+  expectSDKError(second.result(), KelnSDKError::Kind::sdkNotConfigured, "Incorrect token");
+  EXPECT_FALSE(host.presentsAnything());
+  EXPECT_EQ(gateway.exchanges().size(), 0u);
+}
+
+// The host's controller already presents a screen of the host's own.
+TEST_F(PaymentEndToEndTest, CheckoutThatCannotBePresentedEndsWithoutSendingOrDismissing) {
+  for (const bool earlierPayment : {false, true}) {
+    SCOPED_TRACE(earlierPayment ? "after an earlier payment" : "first payment");
+    sandbox::SandboxGateway gateway;
+    auto sdk = makeSDK(gateway.root());
+    HostScreen host;
+    if (earlierPayment) {
+      PaymentProbe earlier;
+      sdk->startPayment(host.controller(), paymentParams("order-0"), earlier.completion());
+      ASSERT_TRUE(drive([&] { return host.webFormShown(); }));
+      host.tapLeftButton();
+      ASSERT_TRUE(drive([&] { return earlier.called(); }));
+    }
+    const std::size_t exchangesBefore = gateway.exchanges().size();
+    auto hostsOwnScreen = std::make_shared<uikit::ViewController>();
+    host.controller()->present(hostsOwnScreen, false);
+    runPending();
+    PaymentProbe probe;
+
+    sdk->startPayment(host.controller(), paymentParams("order-1"), probe.completion());
+    EXPECT_FALSE(probe.called()) << "the completion runs on the main queue, not inside startPayment";
+    ASSERT_TRUE(drive([&] { return probe.called(); }));
+    settle();
+
+    ASSERT_EQ(probe.count(), 1u);
+    expectSDKError(probe.result(), KelnSDKError::Kind::sdkNotConfigured, "Failed to present the checkout");
+    EXPECT_EQ(host.controller()->presentedViewController(), hostsOwnScreen);
+    EXPECT_EQ(gateway.exchanges().size(), exchangesBefore);
+    EXPECT_TRUE(logHasLineStartingWith("Attempt to present "));
+  }
+}
+
 }  // namespace
 }  // namespace keln::testing

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <string_view>
 
 #include "foundation/JSONValue.h"
 
@@ -60,8 +62,9 @@ TEST(JSONCoding, RoundTrips) {
 }
 
 TEST(JSONCoding, DecodingRules) {
+  using namespace std::string_view_literals;
   struct Case {
-    const char* json;
+    std::string_view json;
     std::optional<DecodingError::Kind> error;  // nullopt: decodes
     const char* path;
   };
@@ -82,6 +85,9 @@ TEST(JSONCoding, DecodingRules) {
        "items.Index 0.count"},
       {R"({"value":7,"flag":true,"items":[{"name":"n","count":9223372036854775808}]})",
        DecodingError::Kind::dataCorrupted, "items.Index 0.count"},
+      {R"({"value":7,"flag":true,"items":[{"name":"n","count":-9223372036854775809}]})",
+       DecodingError::Kind::dataCorrupted, "items.Index 0.count"},
+      {R"({"value":-9223372036854775809,"flag":true,"items":[]})", std::nullopt, ""},
       {R"({"value":7,"flag":true,"items":[{"name":"n","count":"1"}]})", DecodingError::Kind::typeMismatch,
        "items.Index 0.count"},
       {R"({"value":7,"flag":true,"items":[],"extra":5})", DecodingError::Kind::typeMismatch, "extra"},
@@ -89,10 +95,12 @@ TEST(JSONCoding, DecodingRules) {
       {R"(null)", DecodingError::Kind::valueNotFound, ""},
       {R"({"value":7,)", DecodingError::Kind::dataCorrupted, ""},
       {"", DecodingError::Kind::dataCorrupted, ""},
+      {"123\0"sv, DecodingError::Kind::dataCorrupted, ""},
+      {"{\"value\":7,\"flag\":true,\"items\":[]}\0"sv, DecodingError::Kind::dataCorrupted, ""},
       {"{\"value\":7,\"flag\":true,\"items\":[{\"name\":\"\xFF\"}]}", DecodingError::Kind::dataCorrupted, ""},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.json);
+    SCOPED_TRACE(std::string(c.json));
     if (!c.error) {
       EXPECT_NO_THROW(JSONDecoder().decode<Outer>(c.json));
       continue;

@@ -13,6 +13,7 @@
 #include "passkit/PaymentAuthorizationController.h"
 #include "passkit/PaymentAuthorizationViewController.h"
 #include "passkit/PaymentRequest.h"
+#include "presentation/applepay/ApplePayManagerAccess.h"
 
 namespace keln {
 namespace {
@@ -50,7 +51,7 @@ class ApplePayManagerTest : public ::testing::Test {
   // Starts a payment whose reported statuses are appended to `statuses`; at each report
   // also notes whether the sheet was still on screen.
   void start(std::vector<ApplePayStatus>& statuses, const passkit::PaymentRequest& request = sheetRequest()) {
-    manager->startPayment(request, [this, &statuses](ApplePayStatus status) {
+    ApplePayManagerAccess::startPayment(*manager, request, [this, &statuses](ApplePayStatus status) {
       statuses.push_back(status);
       sheetOnScreenAtReport.push_back(wallet->isSheetOnScreen());
     });
@@ -91,7 +92,7 @@ TEST_F(ApplePayManagerTest, ReportsEachOutcomeOnceAfterTheSheetIsGone) {
     sheetOnScreenAtReport.clear();
     std::vector<ApplePayStatus> statuses;
     start(statuses);
-    EXPECT_EQ(manager->paymentStatus(), PaymentAuthorizationStatus::failure);
+    EXPECT_EQ(ApplePayManagerAccess::paymentStatus(*manager), PaymentAuthorizationStatus::failure);
     run();
     ASSERT_TRUE(wallet->isSheetOnScreen());
     EXPECT_TRUE(statuses.empty()) << "nothing is reported while the sheet is up";
@@ -121,8 +122,8 @@ TEST_F(ApplePayManagerTest, KeepsTheLastTokenDataThatIsAJSONObject) {
   std::vector<ApplePayStatus> statuses;
   start(statuses);
   run();
-  ASSERT_NE(manager->paymentDataJson(), nullptr);
-  const auto kept = manager->paymentDataJson();
+  ASSERT_NE(ApplePayManagerAccess::paymentDataJson(*manager), nullptr);
+  const auto kept = ApplePayManagerAccess::paymentDataJson(*manager);
   EXPECT_EQ(kept->root().allKeys(), std::vector<std::string>{"version"});
 
   for (const char* other : {"[{\"other\":1}]", "not json"}) {
@@ -130,7 +131,7 @@ TEST_F(ApplePayManagerTest, KeepsTheLastTokenDataThatIsAJSONObject) {
     wallet->setUserAction(Wallet::UserAction::authorize(other));
     start(statuses);
     run();
-    EXPECT_EQ(manager->paymentDataJson(), kept);
+    EXPECT_EQ(ApplePayManagerAccess::paymentDataJson(*manager), kept);
   }
   EXPECT_EQ(statuses, std::vector<ApplePayStatus>(3, ApplePayStatus::success));
 }
@@ -141,11 +142,11 @@ TEST_F(ApplePayManagerTest, RefusedPresentationReportsAnErrorFromThePresentation
   std::vector<ApplePayStatus> statuses;
   start(statuses);
   EXPECT_TRUE(statuses.empty());
-  const auto refused = manager->paymentController();
+  const auto refused = ApplePayManagerAccess::paymentController(*manager);
   run();
   EXPECT_EQ(statuses, std::vector<ApplePayStatus>{ApplePayStatus::error});
   EXPECT_EQ(log.messages(LogStream::standardOutput), std::vector<std::string>{"Failed to present PaymentController"});
-  EXPECT_EQ(manager->paymentController(), refused);
+  EXPECT_EQ(ApplePayManagerAccess::paymentController(*manager), refused);
 
   Wallet::install(nullptr);
   start(statuses);
@@ -198,9 +199,9 @@ TEST_F(ApplePayManagerTest, CompletionMayStartTheNextPayment) {
   int starts = 0;
   std::function<void(ApplePayStatus)> again = [&](ApplePayStatus status) {
     statuses.push_back(status);
-    if (++starts < 3) manager->startPayment(sheetRequest(), again);
+    if (++starts < 3) ApplePayManagerAccess::startPayment(*manager, sheetRequest(), again);
   };
-  manager->startPayment(sheetRequest(), again);
+  ApplePayManagerAccess::startPayment(*manager, sheetRequest(), again);
   run();
   EXPECT_EQ(statuses, std::vector<ApplePayStatus>(3, ApplePayStatus::userCancelled));
 }
@@ -214,6 +215,34 @@ TEST_F(ApplePayManagerTest, ViewControllerVariantAnswersSuccessWithoutAnErrorLis
   ASSERT_TRUE(answer.has_value());
   EXPECT_EQ(answer->status(), PaymentAuthorizationStatus::success);
   EXPECT_FALSE(answer->errors().has_value());
+}
+
+
+// What a host can do with the manager, checked from outside the SDK's own code.
+template <typename Manager>
+concept HostStartsASheet =
+    requires(Manager& manager) { manager.startPayment(sheetRequest(), [](ApplePayStatus) {}); };
+template <typename Manager>
+concept HostReadsTheSheetController = requires(const Manager& manager) { manager.paymentController(); };
+template <typename Manager>
+concept HostReadsTheAuthorizationStatus = requires(const Manager& manager) { manager.paymentStatus(); };
+template <typename Manager>
+concept HostReadsTheTokenData = requires(const Manager& manager) { manager.paymentDataJson(); };
+template <typename Manager>
+concept HostReadsTheStoredCompletion = requires(const Manager& manager) { manager.completionHandler(); };
+template <typename Manager>
+concept HostAsksWhetherTheDeviceCanPay = requires(const Manager& manager) {
+  manager.isApplePayAvailable();
+  manager.isApplePaySetup(std::vector<passkit::PaymentNetwork>{});
+};
+
+TEST(ApplePayManagerSurface, HostOnlyAsksWhetherTheDeviceCanPay) {
+  EXPECT_TRUE(HostAsksWhetherTheDeviceCanPay<ApplePayManager>);
+  EXPECT_FALSE(HostStartsASheet<ApplePayManager>);
+  EXPECT_FALSE(HostReadsTheSheetController<ApplePayManager>);
+  EXPECT_FALSE(HostReadsTheAuthorizationStatus<ApplePayManager>);
+  EXPECT_FALSE(HostReadsTheTokenData<ApplePayManager>);
+  EXPECT_FALSE(HostReadsTheStoredCompletion<ApplePayManager>);
 }
 
 }  // namespace

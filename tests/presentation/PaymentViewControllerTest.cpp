@@ -31,6 +31,7 @@
 #include "passkit/Decimal.h"
 #include "passkit/PaymentAuthorizationController.h"
 #include "passkit/PaymentRequest.h"
+#include "presentation/applepay/ApplePayManagerAccess.h"
 #include "presentation/CardCollectionViewCell.h"
 #include "presentation/PaymentViewController.h"
 #include "uikit/BarButtonItem.h"
@@ -168,7 +169,7 @@ class PaymentViewControllerTest : public GatewayClientTest {
     // The wallet manager keeps the last sheet's completion, and with it a screen: a start
     // that cannot be shown replaces it.
     passkit::Wallet::install(nullptr);
-    ApplePayManager::shared()->startPayment(passkit::PaymentRequest(), nullptr);
+    ApplePayManagerAccess::startPayment(*ApplePayManager::shared(), passkit::PaymentRequest(), nullptr);
     dispatch::MainQueue::main().runPending();
     passkit::Wallet::install(previousWallet_);
     uikit::Application::shared().setURLOpener(nullptr);
@@ -487,7 +488,7 @@ TEST_F(PaymentViewControllerTest, WalletCancellationKeepsTheMenuAndAnotherChoice
 
   wallet_->setUserAction(passkit::Wallet::UserAction::cancel());
   ASSERT_TRUE(collection->tapItem(uikit::IndexPath{0, PaymentViewController::APPLE_PAY_POSITION}));
-  const auto firstSheet = ApplePayManager::shared()->paymentController();
+  const auto firstSheet = ApplePayManagerAccess::paymentController(*ApplePayManager::shared());
   ASSERT_NE(firstSheet, nullptr);
   const passkit::PaymentRequest& request = firstSheet->paymentRequest();
   EXPECT_EQ(request.merchantIdentifier(), "merchant.com.example");
@@ -506,7 +507,7 @@ TEST_F(PaymentViewControllerTest, WalletCancellationKeepsTheMenuAndAnotherChoice
 
   wallet_->setUserAction(passkit::Wallet::UserAction::authorize(R"({"version":"EC_v1","data":"abc"})"));
   ASSERT_TRUE(collection->tapItem(uikit::IndexPath{0, PaymentViewController::APPLE_PAY_POSITION}));
-  EXPECT_NE(ApplePayManager::shared()->paymentController(), firstSheet);
+  EXPECT_NE(ApplePayManagerAccess::paymentController(*ApplePayManager::shared()), firstSheet);
   ASSERT_TRUE(runUntil([&] { return !results_.empty(); }));
   EXPECT_EQ(lines("Presented PaymentController"), 2);
   ASSERT_EQ(results_.size(), 1U);
@@ -539,7 +540,7 @@ TEST_F(PaymentViewControllerTest, MissingWalletInputsPrintALineAndKeepTheMenu) {
     PaymentViewController& screen = *shown;
     const auto& collection = screen.contentView()->collectionView();
     ASSERT_TRUE(menuShown(screen));
-    const auto sheetBefore = ApplePayManager::shared()->paymentController();
+    const auto sheetBefore = ApplePayManagerAccess::paymentController(*ApplePayManager::shared());
 
     capture_.clear();
     if (c.item < collection->numberOfItems(0)) {
@@ -549,7 +550,7 @@ TEST_F(PaymentViewControllerTest, MissingWalletInputsPrintALineAndKeepTheMenu) {
     }
     runPending();
     EXPECT_EQ(standardOutput(), std::vector<std::string>{c.line});
-    EXPECT_EQ(ApplePayManager::shared()->paymentController(), sheetBefore);
+    EXPECT_EQ(ApplePayManagerAccess::paymentController(*ApplePayManager::shared()), sheetBefore);
     EXPECT_FALSE(wallet_->isSheetOnScreen());
     EXPECT_TRUE(menuShown(screen));
     expectCloseItem(screen);

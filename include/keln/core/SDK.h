@@ -41,8 +41,11 @@ class SDK {
   // receives the payment's one result after the checkout has been dismissed: a
   // TransactionResultSDK (isSuccess() tells a successful payment from a declined or failed
   // one), or an error such as KelnSDKError::canceledByUser(). Without the SDK's page
-  // template, or without a controller to present from, nothing is shown and `completion`
-  // receives KelnSDKError::sdkNotConfigured.
+  // template, without a controller to present from, or when `from` already presents a
+  // screen other than the checkout, nothing is shown or sent and `completion` receives
+  // KelnSDKError::sdkNotConfigured. A start while an earlier payment's checkout is still
+  // open replaces that checkout, and the earlier payment's completion receives
+  // KelnSDKError::sdkNotConfigured("Payment replaced by a newer payment").
   void startPayment(const std::shared_ptr<uikit::ViewController>& from, const TransactionParamsSDK& with,
                     PaymentCompletion completion = nullptr);
 

@@ -71,6 +71,10 @@ class ViewController : public std::enable_shared_from_this<ViewController> {
   // presented view the bounds of this controller's view.
   void present(const std::shared_ptr<ViewController>& controller, bool animated, Completion completion = nullptr);
 
+  // Why present() would refuse `controller` now, as the line it logs; nullopt when it
+  // would present it.
+  std::optional<std::string> presentationRefusal(const std::shared_ptr<ViewController>& controller) const;
+
   // Dismisses the controller this one presents, with every controller presented above it.
   // Called on a controller that presents nothing, it asks its presenter (its own, or the
   // one of the nearest presented ancestor) to dismiss it. With no presenter either, nothing

@@ -4,12 +4,15 @@
 #include <memory>
 #include <vector>
 
-#include <keln/platform/JSONCoding.h>
 #include <keln/platform/Payment.h>
 #include <keln/platform/PaymentAuthorizationControllerDelegate.h>
 #include <keln/platform/PaymentAuthorizationResult.h>
 #include <keln/platform/PaymentNetwork.h>
 #include <keln/presentation/ApplePayStatus.h>
+
+namespace keln::foundation {
+class JSONDocument;
+}  // namespace keln::foundation
 
 namespace keln::passkit {
 class PaymentAuthorizationController;
@@ -21,44 +24,27 @@ namespace keln {
 
 // Runs one Apple Pay sheet at a time and reports how it ended as an ApplePayStatus.
 //
-// There is one manager per process, shared(). Each start replaces the sheet's controller
-// and the completion of the start before; nothing is cleared when a sheet ends, so the
-// last completion (and what it holds) stays with the manager until the next start. The
-// authorized payment's token data is decoded and kept as the last payment data; it is
-// sent nowhere.
+// There is one manager per process, shared(). The SDK starts the sheet itself when the
+// user picks Apple Pay in its checkout; a host only asks whether the device can pay. Each
+// start replaces the sheet's controller and the completion of the start before; nothing
+// is cleared when a sheet ends, so the last completion (and what it holds) stays with the
+// manager until the next start. The authorized payment's token data is decoded and kept;
+// it is sent nowhere.
 //
-// Main thread only. A completion runs once per start: with `error` from the
-// presentation callback when the sheet cannot be shown, otherwise with `success` (the
-// user authorized) or `userCancelled` on the main queue after the sheet is gone.
+// Main thread only.
 class ApplePayManager final : public passkit::PaymentAuthorizationControllerDelegate,
                               public std::enable_shared_from_this<ApplePayManager> {
  public:
-  using Completion = std::function<void(ApplePayStatus)>;
-
   static const std::shared_ptr<ApplePayManager>& shared();
 
   ApplePayManager(const ApplePayManager&) = delete;
   ApplePayManager& operator=(const ApplePayManager&) = delete;
-
-  // The controller of the current (or last) sheet; null before the first start.
-  const std::shared_ptr<passkit::PaymentAuthorizationController>& paymentController() const {
-    return paymentController_;
-  }
-  // `failure` from each start until an authorization arrives, then `success`.
-  passkit::PaymentAuthorizationStatus paymentStatus() const { return paymentStatus_; }
-  // The last authorized payment's token data, when it was a JSON object; null before.
-  const std::shared_ptr<const foundation::JSONDocument>& paymentDataJson() const { return paymentDataJson_; }
-  // The current start's completion.
-  const Completion& completionHandler() const { return completionHandler_; }
 
   // Whether the device can make Apple Pay payments at all.
   bool isApplePayAvailable() const;
 
   // Whether the user holds a card of one of `forNetworks`.
   bool isApplePaySetup(const std::vector<passkit::PaymentNetwork>& forNetworks) const;
-
-  // Presents the sheet for `request`; `completion` receives the outcome.
-  void startPayment(const passkit::PaymentRequest& request, Completion completion);
 
   // Records the authorization and answers it with success.
   void paymentAuthorizationController(const std::shared_ptr<passkit::PaymentAuthorizationController>& controller,
@@ -75,7 +61,16 @@ class ApplePayManager final : public passkit::PaymentAuthorizationControllerDele
       const passkit::Payment& didAuthorizePayment, AuthorizationHandler handler);
 
  private:
+  friend class ApplePayManagerAccess;
+
+  using Completion = std::function<void(ApplePayStatus)>;
+
   ApplePayManager() = default;
+
+  // Presents the sheet for `request`. `completion` runs once: with `error` from the
+  // presentation callback when the sheet cannot be shown, otherwise with `success` (the
+  // user authorized) or `userCancelled` on the main queue after the sheet is gone.
+  void startPayment(const passkit::PaymentRequest& request, Completion completion);
 
   std::shared_ptr<passkit::PaymentAuthorizationController> paymentController_;
   passkit::PaymentAuthorizationStatus paymentStatus_ = passkit::PaymentAuthorizationStatus::failure;

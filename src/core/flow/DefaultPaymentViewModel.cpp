@@ -70,7 +70,7 @@ bool DefaultPaymentViewModel::isRedirectURL(const std::optional<foundation::URL>
 }
 
 void DefaultPaymentViewModel::getStatus() {
-  if (!transactionResponse_ || ended_) return;
+  if (!transactionResponse_ || ended_ || isReplaced()) return;
   foundation::standardOutput("getstatus");
   std::weak_ptr<DefaultPaymentViewModel> weakSelf = weak_from_this();
   paymentService_->getTransactionStatus(transactionResponse_->transactionId(),
@@ -80,7 +80,7 @@ void DefaultPaymentViewModel::getStatus() {
 }
 
 void DefaultPaymentViewModel::handleStatusResponse(Result<TransactionStatus> result) {
-  if (ended_) return;
+  if (ended_ || isReplaced()) return;
   if (result.isFailure()) {
     deliver(Result<TransactionResultSDK>::failure(result.error()));
     return;
@@ -126,6 +126,11 @@ void DefaultPaymentViewModel::handleApplePayStatus(ApplePayStatus status) {
   }
 }
 
+bool DefaultPaymentViewModel::isReplaced() const {
+  const std::shared_ptr<PaymentCoordinator> coordinator = coordinator_.lock();
+  return coordinator && coordinator->isReplaced(payment_);
+}
+
 void DefaultPaymentViewModel::deliver(Result<TransactionResultSDK> result) {
   if (ended_) return;
   const std::shared_ptr<PaymentCoordinator> coordinator = coordinator_.lock();
@@ -143,6 +148,7 @@ void DefaultPaymentViewModel::deliver(Result<TransactionResultSDK> result) {
     return;
   }
   ended_ = true;
+  coordinator->paymentEnding(payment_);
   std::weak_ptr<PaymentCoordinator> weakCoordinator = coordinator;
   const std::uint64_t payment = payment_;
   source->dismiss(true, [weakCoordinator, payment, result = std::move(result)] {

@@ -23,7 +23,8 @@ class PaymentCoordinator;
 // the dismissal has completed, the coordinator hands the result to the host. A payment
 // delivers exactly one ending: after it, further endings deliver nothing and status
 // polling stops. An ending found while the checkout is still being presented waits for
-// the presentation to complete.
+// the presentation to complete. A payment replaced by a newer one has been ended by the
+// coordinator: it delivers nothing more and its status polling stops.
 //
 // Owned by the checkout screen; owns its payment service. Refers to the coordinator
 // weakly; every asynchronous continuation holds the view model weakly. Made with
@@ -64,6 +65,8 @@ class DefaultPaymentViewModel final : public PaymentViewModel,
   void handleCheckoutResponse(Result<CheckoutResponseDTO> result, const CheckoutCompletion& completion);
   void handleStatusResponse(Result<TransactionStatus> result);
   void deliver(Result<TransactionResultSDK> result);
+  // True once the coordinator has begun a newer payment.
+  bool isReplaced() const;
 
   const SDKConfig config_;
   const TransactionParamsSDK transactionParams_;

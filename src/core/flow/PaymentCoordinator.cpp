@@ -17,14 +17,43 @@ PaymentCoordinator::PaymentCoordinator(std::shared_ptr<uikit::NavigationControll
 PaymentCoordinator::~PaymentCoordinator() = default;
 
 void PaymentCoordinator::finish(const Result<TransactionResultSDK>& result, std::uint64_t payment) {
-  if (!isCurrentPayment(payment) || !paymentCompletion_) return;
-  // The completion stays stored until the next start replaces it; call a copy so that a
-  // completion starting the next payment does not destroy itself while running.
-  Completion completion = paymentCompletion_;
-  completion(result);
+  if (isCurrentPayment(payment)) {
+    if (currentEnded_) return;
+    currentEnded_ = true;
+    if (!paymentCompletion_) return;
+    // The completion stays stored until the next start replaces it; call a copy so that a
+    // completion starting the next payment does not destroy itself while running.
+    Completion completion = paymentCompletion_;
+    completion(result);
+    return;
+  }
+  for (auto it = endingEarlier_.begin(); it != endingEarlier_.end(); ++it) {
+    if (it->first != payment) continue;
+    Completion completion = std::move(it->second);
+    endingEarlier_.erase(it);
+    completion(result);
+    return;
+  }
+}
+
+void PaymentCoordinator::paymentEnding(std::uint64_t payment) {
+  if (isCurrentPayment(payment)) currentEnding_ = true;
 }
 
 std::uint64_t PaymentCoordinator::beginPayment() {
+  if (currentPayment_ != 0 && !currentEnded_ && paymentCompletion_) {
+    if (currentEnding_) {
+      endingEarlier_.emplace_back(currentPayment_, std::move(paymentCompletion_));
+    } else {
+      dispatch::MainQueue::main().async([completion = std::move(paymentCompletion_)] {
+        completion(Result<TransactionResultSDK>::failure(
+            makeError(KelnSDKError::sdkNotConfigured("Payment replaced by a newer payment"))));
+      });
+    }
+  }
+  paymentCompletion_ = nullptr;
+  currentEnded_ = false;
+  currentEnding_ = false;
   afterPresentation_.clear();
   presenting_ = false;
   // The earlier payment's presenter is not this payment's: an ending found before this
@@ -37,8 +66,7 @@ void PaymentCoordinator::afterPresentation(std::function<void()> action) {
   afterPresentation_.push_back(std::move(action));
 }
 
-void PaymentCoordinator::presentationCompleted(std::uint64_t payment) {
-  if (payment != currentPayment_) return;
+void PaymentCoordinator::presentationCompleted() {
   presenting_ = false;
   std::vector<std::function<void()>> actions;
   actions.swap(afterPresentation_);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <keln/core/SDKConfig.h>
@@ -26,8 +27,12 @@ class NetworkConfiguration;
 // checkout on screen) and the host's completion of the latest payment; refers to the
 // host's presenting controller weakly.
 //
-// Each start numbers its payment. A result is handed over only for the latest payment, so
-// a late result of an earlier payment never reaches the completion of a later one.
+// Each start numbers its payment, and every payment whose completion is stored ends
+// exactly once. A start while the latest payment is still open replaces its screen and
+// ends it at once: its completion receives KelnSDKError::sdkNotConfigured("Payment
+// replaced by a newer payment") on the main queue. A payment whose checkout was already
+// being dismissed when it was replaced still receives its own result. No result of one
+// payment ever reaches the completion of another.
 //
 // Made by the SDK with std::make_shared; main thread only.
 class PaymentCoordinator final : public Coordinator, public std::enable_shared_from_this<PaymentCoordinator> {
@@ -59,28 +64,38 @@ class PaymentCoordinator final : public Coordinator, public std::enable_shared_f
   std::shared_ptr<uikit::ViewController> source() const { return source_.lock(); }
   void setSource(const std::shared_ptr<uikit::ViewController>& source) { source_ = source; }
 
-  // Builds the checkout of one payment and presents it full screen from `from`. A missing
-  // page template ends the payment at once: nothing is presented or sent and `completion`
-  // receives KelnSDKError::sdkNotConfigured("Missing payment template") on the main queue.
+  // Builds the checkout of one payment and presents it full screen from `from`, or, when
+  // `from` already presents the checkout, replaces the screen in place. A payment that
+  // cannot start ends at once: nothing is presented, dismissed or sent, the payment on
+  // screen (if any) goes on, and `completion` receives KelnSDKError::sdkNotConfigured on
+  // the main queue with "Missing payment template", "Missing presenting view controller"
+  // or, when `from` presents another screen or cannot present the checkout for another
+  // reason, "Failed to present the checkout".
   void start(const std::shared_ptr<uikit::ViewController>& from, const TransactionParamsSDK& params,
              Completion completion);
 
-  // Hands `result` to the host's completion, once the checkout of `payment` has been
-  // dismissed. Nothing happens when `payment` is not the latest payment or there is no
-  // completion.
+  // Hands `result` to the completion of `payment`, once its checkout has been dismissed.
+  // Nothing happens when that payment has already ended or was replaced before its
+  // ending began, or when it has no completion.
   void finish(const Result<TransactionResultSDK>& result, std::uint64_t payment);
   // Hands `result` to the latest payment's completion.
   void finish(const Result<TransactionResultSDK>& result) { finish(result, currentPayment_); }
 
-  // Numbers a new payment, which becomes the latest; start() begins with it. Results of
-  // earlier payments are no longer handed over, and the earlier presenter is forgotten
-  // until the new checkout's is stored.
+  // Called when the checkout of `payment` is asked to dismiss with the payment's result:
+  // from then on, a replacement no longer ends it; finish() will.
+  void paymentEnding(std::uint64_t payment);
+
+  // Numbers a new payment, which becomes the latest; start() begins with it. The payment
+  // before it ends as replaced unless its ending has begun. The earlier presenter is
+  // forgotten until the new checkout's is stored.
   std::uint64_t beginPayment();
   // The number of the latest payment; 0 before the first start.
   std::uint64_t currentPayment() const { return currentPayment_; }
   bool isCurrentPayment(std::uint64_t payment) const { return payment != 0 && payment == currentPayment_; }
   // True while `payment`'s checkout is being presented (its presenter not yet stored).
   bool isPresenting(std::uint64_t payment) const { return presenting_ && isCurrentPayment(payment); }
+  // True once a newer payment has begun after `payment`.
+  bool isReplaced(std::uint64_t payment) const { return payment != 0 && payment < currentPayment_; }
   // Runs `action` once the current presentation has completed.
   void afterPresentation(std::function<void()> action);
 
@@ -91,7 +106,9 @@ class PaymentCoordinator final : public Coordinator, public std::enable_shared_f
   void setNetworkClientFactory(NetworkClientFactory factory) { networkClientFactory_ = std::move(factory); }
 
  private:
-  void presentationCompleted(std::uint64_t payment);
+  // The navigation controller's presentation has completed: the presenter of the latest
+  // payment is stored by then, also when that payment replaced the screen meanwhile.
+  void presentationCompleted();
 
   std::vector<std::shared_ptr<Coordinator>> childCoordinators_;
   std::shared_ptr<uikit::NavigationController> navigationController_;
@@ -101,6 +118,11 @@ class PaymentCoordinator final : public Coordinator, public std::enable_shared_f
   foundation::Bundle bundle_;
   NetworkClientFactory networkClientFactory_;
   std::uint64_t currentPayment_ = 0;
+  bool currentEnded_ = false;   // the latest payment's completion has run (or never will)
+  bool currentEnding_ = false;  // the latest payment's checkout is being dismissed
+  // Replaced payments whose checkout was being dismissed: number and completion, until
+  // finish() hands them their result.
+  std::vector<std::pair<std::uint64_t, Completion>> endingEarlier_;
   bool presenting_ = false;
   std::vector<std::function<void()>> afterPresentation_;
 };

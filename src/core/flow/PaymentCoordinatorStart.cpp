@@ -7,6 +7,7 @@
 #include "core/flow/PaymentCoordinator.h"
 #include "core/network/DefaultNetworkClient.h"
 #include "core/network/NetworkConfiguration.h"
+#include "foundation/Log.h"
 #include "presentation/DefaultPaymentView.h"
 #include "presentation/PaymentViewController.h"
 #include "uikit/NavigationController.h"
@@ -35,8 +36,19 @@ void PaymentCoordinator::start(const std::shared_ptr<uikit::ViewController>& fro
     failToStart(std::move(completion), "Missing presenting view controller");
     return;
   }
+  // A start from the controller that shows the checkout replaces the screen in place;
+  // any other start must be able to present the checkout, or nothing of it is built: a
+  // checkout screen that joined the (loaded) navigation controller would open the
+  // checkout at the gateway with nobody to see it.
+  if (from->presentedViewController() != navigationController_) {
+    if (const std::optional<std::string> refusal = from->presentationRefusal(navigationController_)) {
+      foundation::systemLog(*refusal);
+      failToStart(std::move(completion), "Failed to present the checkout");
+      return;
+    }
+  }
 
-  const std::uint64_t payment = beginPayment();
+  beginPayment();
   // From here until the presentation completes, an ending waits for the presenter: the
   // new screen may load, and its checkout fail at once, as soon as it joins the stack.
   presenting_ = true;
@@ -52,13 +64,14 @@ void PaymentCoordinator::start(const std::shared_ptr<uikit::ViewController>& fro
   navigationController_->setViewControllers({controller});
   navigationController_->setModalPresentationStyle(uikit::ModalPresentationStyle::fullScreen);
   std::weak_ptr<PaymentCoordinator> weakSelf = weak_from_this();
-  from->present(navigationController_, true, [weakSelf, payment] {
-    if (auto self = weakSelf.lock()) self->presentationCompleted(payment);
+  from->present(navigationController_, true, [weakSelf] {
+    if (auto self = weakSelf.lock()) self->presentationCompleted();
   });
   setSource(from);
   setPaymentCompletion(std::move(completion));
-  // A refused presentation never completes: release what waits for it now.
-  if (!navigationController_->isBeingPresented()) presentationCompleted(payment);
+  // A checkout already on screen is not presented again: release what waits now, unless
+  // its own presentation is still under way.
+  if (!navigationController_->isBeingPresented()) presentationCompleted();
 }
 
 }  // namespace keln

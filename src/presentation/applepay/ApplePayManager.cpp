@@ -1,7 +1,9 @@
 #include <keln/presentation/ApplePayManager.h>
 
+#include <functional>
 #include <utility>
 
+#include <keln/platform/JSONCoding.h>
 #include <keln/platform/MainQueue.h>
 
 #include "foundation/Log.h"
@@ -36,8 +38,8 @@ bool isArray(const foundation::Decoder& value) {
 
 // Runs the completion stored at the time of the call, from a copy, so that a completion
 // that starts the next payment does not destroy itself while it runs.
-void report(const ApplePayManager::Completion& stored, ApplePayStatus status) {
-  const ApplePayManager::Completion completion = stored;
+void report(const std::function<void(ApplePayStatus)>& stored, ApplePayStatus status) {
+  const std::function<void(ApplePayStatus)> completion = stored;
   if (completion) completion(status);
 }
 
