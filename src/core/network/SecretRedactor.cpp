@@ -59,10 +59,11 @@ std::size_t SecretRedactor::matchFrom(std::string_view text, std::size_t at, std
     const bool literal = at < text.size() && text[at] == c;
     const std::size_t encoded = encodedLength(text, at, c);
     if (literal && encoded > 0) {
-      // '%' or '\' standing for itself or starting an encoding: try both readings.
-      const std::size_t end = matchFrom(text, at + 1, k + 1);
+      // '%' or '\' starting an encoding or standing for itself: try both readings, the
+      // longer first.
+      const std::size_t end = matchFrom(text, at + encoded, k + 1);
       if (end != npos) return end;
-      at += encoded;
+      ++at;
     } else if (literal) {
       ++at;
     } else if (encoded > 0) {
