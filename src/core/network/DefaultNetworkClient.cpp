@@ -92,8 +92,9 @@ void DefaultNetworkClient::requestData(std::shared_ptr<const Router> router,
   session()
       .request(std::move(convertible), this)
       ->validate()
-      .responseData([self = shared_from_this(), completion = std::move(completion)](http::DataResponse response) {
-        self->handleResponse(response, completion);
+      .responseData([client = this, keepAlive = weak_from_this().lock(),
+                     completion = std::move(completion)](http::DataResponse response) {
+        client->handleResponse(response, completion);
       });
 }
 

@@ -21,10 +21,12 @@ namespace keln {
 // token never appears in a log line, whatever carries it (headers, reply bodies, error
 // descriptions, URLs): it is replaced by "<redacted>"; what goes on the wire is unchanged.
 //
-// A client is owned through a std::shared_ptr. Every request holds the client (its
-// interceptor and session) until the request has ended and its completion has run, so
-// the owner may release the client at any time: a request under way, or waiting for a
-// retry, still completes exactly once on the main queue, after which the client goes.
+// Every owner in the SDK holds its client through a std::shared_ptr. Every request then
+// holds the client (its interceptor and session) until the request has ended and its
+// completion has run, so the owner may release the client at any time: a request under
+// way, or waiting for a retry, still completes exactly once on the main queue, after
+// which the client goes. A client owned otherwise must outlive its requests: destroying
+// it cancels them, and their completions never run.
 //
 // The client is the interceptor of its own requests: adapt() and retry() run on the
 // session's I/O thread and read only the immutable configuration and limits. Everything
@@ -57,7 +59,6 @@ class DefaultNetworkClient final : public NetworkClient,
   // body cannot be encoded, sends nothing and completes on the main queue with the
   // EncodingError. Otherwise the reply (or the last attempt's error) completes on the
   // main queue. The request is built once and that request is sent on every attempt.
-  // The client must be owned by a std::shared_ptr.
   void requestData(std::shared_ptr<const Router> router,
                    std::function<void(Result<std::string>)> completion) override;
 
