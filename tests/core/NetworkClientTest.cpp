@@ -377,44 +377,40 @@ std::size_t tokenSightings(const std::vector<foundation::ScopedLogCapture::Line>
 }
 
 TEST_F(NetworkClientTest, TokenNeverReachesTheLog) {
-  // The gateway echoes the request's Authorization header in a JSON body, escaping
-  // slashes as some JSON writers do.
-  auto echo = [](int status) {
-    return [status](const RecordedRequest& request) {
-      std::string value;
-      for (char c : request.header("Authorization").value_or("")) value += c == '/' ? std::string("\\/") : std::string(1, c);
-      return Reply::json(status, R"({"authorization":")" + value + R"("})");
-    };
-  };
   struct Case {
     std::string name;
-    std::function<GatewayReply(const RecordedRequest&)> responder;  // null: nobody listens
-    std::string transactionID = "abc";
+    // The statuses of the gateway's replies, the last one repeated; each reply echoes the
+    // request's Authorization header in a JSON body, escaping slashes as some JSON
+    // writers do. Empty: nobody listens, and the token is the transaction id instead.
+    std::vector<int> statuses;
     std::size_t echoedLines;  // "Received response data: " lines
   };
   const Case cases[] = {
-      {"echoed in a 2xx body", echo(200), "abc", 1},
-      {"echoed in error replies, retried, then in a 2xx body",
-       [echo, calls = std::make_shared<std::atomic<int>>(0)](const RecordedRequest& request) {
-         return echo(++*calls < 3 ? 500 : 200)(request);
-       },
-       "abc", 1},
-      {"in every attempt's URL", nullptr, "", 0},
+      {"echoed in a 2xx body", {200}, 1},
+      {"echoed in error replies, retried, then in a 2xx body", {500, 500, 200}, 1},
+      {"in every attempt's URL", {}, 0},
   };
   for (const std::string& token : {std::string(kToken), std::string("tok/5e+cret=Z9")}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(c.name + " with token " + token);
       capture_.clear();
       std::unique_ptr<LocalGateway> gateway;
-      if (c.responder) {
+      if (!c.statuses.empty()) {
         gateway = std::make_unique<LocalGateway>();
-        gateway->setResponder(c.responder);
+        gateway->setResponder([statuses = c.statuses, calls = std::make_shared<std::atomic<std::size_t>>(0)](
+                                  const RecordedRequest& request) {
+          std::string value;
+          for (char ch : request.header("Authorization").value_or("")) {
+            value += ch == '/' ? std::string("\\/") : std::string(1, ch);
+          }
+          const int status = statuses[std::min(calls->fetch_add(1), statuses.size() - 1)];
+          return Reply::json(status, R"({"authorization":")" + value + R"("})");
+        });
       }
       const std::string root = gateway ? gateway->url() : LocalGateway::refusedURL();
       auto client = makeClient(root, kClientID, "  " + token + " ");
       CompletionProbe<TransactionStatusDTO> probe;
-      client->request<TransactionStatusDTO>(statusRouter(root, c.transactionID.empty() ? token : c.transactionID),
-                                            probe.completion());
+      client->request<TransactionStatusDTO>(statusRouter(root, gateway ? "abc" : token), probe.completion());
       drive([&] { return probe.called(); });
       ASSERT_EQ(probe.results.size(), 1u);
       EXPECT_TRUE(probe.result().isFailure());
@@ -432,7 +428,7 @@ TEST_F(NetworkClientTest, TokenNeverReachesTheLog) {
         }
       } else {
         const auto wire = gateway->requests();
-        ASSERT_FALSE(wire.empty());
+        ASSERT_EQ(wire.size(), c.statuses.size());
         EXPECT_EQ(wire.back().header("Authorization"), "Bearer   " + token) << "the wire keeps the token";
       }
     }
