@@ -34,7 +34,10 @@ struct SessionConfiguration {
 // (kept alive and reused, TLS sessions resumed). Requests are sent on the session's own
 // thread; adapters, retriers and convertibles run there; completions run on the main
 // queue. Retry delays are measured on the main queue's clock, so the main queue must be
-// driven for a delayed retry to happen.
+// driven for a delayed retry to happen. Redirects are followed only within the origin of
+// the request (see RedirectPolicy.h); any other fails the attempt. No header field goes
+// out that the request does not hold, apart from what HTTP itself needs (Host,
+// Content-Length).
 //
 // Owned by one object, made and destroyed on the main thread. Destroying a session cancels
 // its unfinished requests (their completions never run, nor do any already posted) and

@@ -243,7 +243,11 @@ std::unique_ptr<SessionEngine::Transfer> SessionEngine::makeTransfer(const std::
   curl_easy_setopt(easy, CURLOPT_SHARE, share_);
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorBuffer);
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  // Redirects stay within the request's origin (checked in onHeader); libcurl is held to
+  // the request's scheme as well, and sends no credentials of its own to another host.
+  const bool secure = foundation::asciiLowercased(r.url().scheme().value_or("")) == "https";
+  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http");
+  curl_easy_setopt(easy, CURLOPT_UNRESTRICTED_AUTH, 0L);
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 16L);
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -279,8 +283,9 @@ std::unique_ptr<SessionEngine::Transfer> SessionEngine::makeTransfer(const std::
     curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body ? body->data() : "");
   }
 
-  // Header fields exactly as the request holds them. libcurl would add a form content
-  // type to a body that has none and ask for "100-continue" on large bodies: both off.
+  // Header fields exactly as the request holds them. libcurl would add "Accept: */*", a
+  // form content type to a body that has none, and ask for "100-continue" on large
+  // bodies: all off.
   for (const HTTPHeader& header : r.headers()) {
     const std::string line = header.value.empty() ? header.name + ";" : header.name + ": " + header.value;
     transfer->headerList = curl_slist_append(transfer->headerList, line.c_str());
@@ -288,6 +293,7 @@ std::unique_ptr<SessionEngine::Transfer> SessionEngine::makeTransfer(const std::
   if (!r.headers().value("Content-Type")) {
     transfer->headerList = curl_slist_append(transfer->headerList, "Content-Type:");
   }
+  if (!r.headers().value("Accept")) transfer->headerList = curl_slist_append(transfer->headerList, "Accept:");
   if (!r.headers().value("Expect")) transfer->headerList = curl_slist_append(transfer->headerList, "Expect:");
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headerList);
   return transfer;
@@ -329,6 +335,13 @@ size_t SessionEngine::onHeader(char* data, size_t size, size_t count, void* cont
   const std::string name = trimmed(line.substr(0, colon));
   const std::string value = trimmed(line.substr(colon + 1));
   transfer->responseHeaders.add(name, value);
+  if (headerNamesEqual(name, "Location")) {
+    transfer->redirect = judgeRedirect(transfer->status, transfer->url, value);
+    if (transfer->redirect != RedirectVerdict::follow) {
+      transfer->redirectLocation = value;
+      return 0;  // aborts the transfer before libcurl follows
+    }
+  }
   // A final reply that announces a body over the limit is refused before it arrives.
   const bool final = transfer->status >= 200 && (transfer->status < 300 || transfer->status >= 400);
   if (final && transfer->urlRequest.method() != HTTPMethod::head && headerNamesEqual(name, "Content-Length")) {
@@ -350,7 +363,9 @@ void SessionEngine::transferDone(CURL* easy, CURLcode code) {
 
   std::shared_ptr<const Error> error;
   std::optional<HTTPURLResponse> response;
-  if (code != CURLE_OK) {
+  if (transfer->redirect != RedirectVerdict::follow) {
+    error = refusedRedirectError(transfer->redirect, transfer->url, transfer->redirectLocation);
+  } else if (code != CURLE_OK) {
     error = errorForCurlResult(code, transfer->tooLarge, kMaximumResponseBodySize, transfer->url,
                                transfer->errorBuffer);
   } else {

@@ -14,6 +14,7 @@
 
 #include "http/DataRequest.h"
 #include "http/DataResponse.h"
+#include "http/RedirectPolicy.h"
 #include "http/Session.h"
 
 namespace keln::http {
@@ -59,6 +60,8 @@ class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
     std::string body;
     bool bodyReceived = false;
     bool tooLarge = false;
+    RedirectVerdict redirect = RedirectVerdict::follow;  // refused: the transfer was aborted
+    std::string redirectLocation;
 
     explicit Transfer(URLRequest request) : urlRequest(std::move(request)) {}
     ~Transfer() {

@@ -20,6 +20,8 @@ std::string URLError::localizedDescription() const {
     case Code::httpTooManyRedirects: return "too many HTTP redirects";
     case Code::badServerResponse: return "bad server response";
     case Code::cannotParseResponse: return "cannot parse response";
+    case Code::secureConnectionRequired:
+      return "The resource could not be loaded because a secure connection is required.";
     case Code::secureConnectionFailed:
       return "An SSL error has occurred and a secure connection to the server cannot be made.";
     case Code::serverCertificateUntrusted: return "The certificate for this server is invalid.";

@@ -26,6 +26,7 @@ class URLError final : public Error {
     httpTooManyRedirects = -1007,
     badServerResponse = -1011,
     cannotParseResponse = -1017,
+    secureConnectionRequired = -1022,
     secureConnectionFailed = -1200,
     serverCertificateUntrusted = -1202,
   };

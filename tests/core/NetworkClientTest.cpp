@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <limits>
@@ -11,6 +12,7 @@
 #include "core/GatewayClientHarness.h"
 #include "core/network/PaymentRouter.h"
 #include "foundation/JSONValue.h"
+#include "foundation/Unicode.h"
 #include "http/RequestError.h"
 #include "http/URLError.h"
 #include "model/CheckoutResponseDTO.h"
@@ -24,6 +26,14 @@ using Fault = GatewayReply::Fault;
 
 std::shared_ptr<const Router> statusRouter(const std::string& root, const std::string& transactionID = "abc") {
   return std::make_shared<PaymentRouter>(PaymentRouter::status(root, transactionID));
+}
+
+// The names of the header fields on the wire, lower-cased and sorted.
+std::vector<std::string> headerNames(const RecordedRequest& request) {
+  std::vector<std::string> names;
+  for (const auto& [name, value] : request.headers) names.push_back(foundation::asciiLowercased(name));
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 const http::RequestError* requestError(const Result<TransactionStatusDTO>& result) {
@@ -108,7 +118,7 @@ TEST_F(NetworkClientTest, StatusQueryOnTheWire) {
   EXPECT_EQ(request.body, "");
   EXPECT_EQ(request.header("Authorization"), "Bearer " + std::string(kToken));
   EXPECT_EQ(request.header("X-IBM-Client-Id"), kClientID);
-  EXPECT_EQ(request.header("Content-Type"), std::nullopt);
+  EXPECT_EQ(headerNames(request), (std::vector<std::string>{"authorization", "host", "x-ibm-client-id"}));
   EXPECT_EQ(systemLog(),
             (std::vector<std::string>{
                 "Adapted request with headers: Authorization: Bearer <redacted>\nX-IBM-Client-Id: client-7",
@@ -138,6 +148,8 @@ TEST_F(NetworkClientTest, CheckoutPostOnTheWire) {
   EXPECT_EQ(request.header("Content-Type"), "application/json");
   EXPECT_EQ(request.header("Authorization"), "Bearer " + std::string(kToken));
   EXPECT_EQ(request.header("X-IBM-Client-Id"), kClientID);
+  EXPECT_EQ(headerNames(request), (std::vector<std::string>{"authorization", "content-length", "content-type", "host",
+                                                            "x-ibm-client-id"}));
   std::vector<std::string> log = systemLog();
   ASSERT_EQ(log.size(), 3u);
   EXPECT_EQ(log[0], "Request body: " + expectedBody);
@@ -351,16 +363,138 @@ TEST_F(NetworkClientTest, OwnerMayReleaseTheClientFromTheCompletion) {
   EXPECT_EQ(client, nullptr);
 }
 
-TEST_F(NetworkClientTest, ReleasingTheClientCancelsItsRequests) {
-  LocalGateway gateway;
-  gateway.setDefaultReply(Reply::withFault(Fault::stallBody, samples::kStatusReply, 10));
-  auto client = makeClient(gateway.url());
-  int calls = 0;
-  client->request<TransactionStatusDTO>(statusRouter(gateway.url()), [&](Result<TransactionStatusDTO>) { ++calls; });
-  ASSERT_TRUE(gateway.waitForRequests(1, std::chrono::seconds(10)));
-  client.reset();
-  settle();
-  EXPECT_EQ(calls, 0);
+// Every place where `token` shows in the captured lines: as given, with its slashes
+// escaped as a JSON writer may put them, or percent-encoded as in a request's path.
+std::size_t tokenSightings(const std::vector<foundation::ScopedLogCapture::Line>& lines, const std::string& token) {
+  std::string slashEscaped;
+  for (char c : token) slashEscaped += c == '/' ? std::string("\\/") : std::string(1, c);
+  const std::string forms[] = {token, slashEscaped, percentEncodedPathSegment(token)};
+  std::size_t count = 0;
+  for (const auto& line : lines) {
+    for (const std::string& form : forms) {
+      for (auto at = line.message.find(form); at != std::string::npos; at = line.message.find(form, at + 1)) ++count;
+    }
+  }
+  return count;
+}
+
+TEST_F(NetworkClientTest, TokenNeverReachesTheLog) {
+  struct Case {
+    std::string name;
+    // The statuses of the gateway's replies, the last one repeated; each reply echoes the
+    // request's Authorization header in a JSON body, escaping slashes as some JSON
+    // writers do. Empty: nobody listens, and the token is the transaction id instead.
+    std::vector<int> statuses;
+    std::size_t echoedLines;  // "Received response data: " lines
+  };
+  const Case cases[] = {
+      {"echoed in a 2xx body", {200}, 1},
+      {"echoed in error replies, retried, then in a 2xx body", {500, 500, 200}, 1},
+      {"in every attempt's URL", {}, 0},
+  };
+  for (const std::string& token : {std::string(kToken), std::string("tok/5e+cret=Z9")}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name + " with token " + token);
+      capture_.clear();
+      std::unique_ptr<LocalGateway> gateway;
+      if (!c.statuses.empty()) {
+        gateway = std::make_unique<LocalGateway>();
+        gateway->setResponder([statuses = c.statuses, calls = std::make_shared<std::atomic<std::size_t>>(0)](
+                                  const RecordedRequest& request) {
+          std::string value;
+          for (char ch : request.header("Authorization").value_or("")) {
+            value += ch == '/' ? std::string("\\/") : std::string(1, ch);
+          }
+          const int status = statuses[std::min(calls->fetch_add(1), statuses.size() - 1)];
+          return Reply::json(status, R"({"authorization":")" + value + R"("})");
+        });
+      }
+      const std::string root = gateway ? gateway->url() : LocalGateway::refusedURL();
+      auto client = makeClient(root, kClientID, "  " + token + " ");
+      CompletionProbe<TransactionStatusDTO> probe;
+      client->request<TransactionStatusDTO>(statusRouter(root, gateway ? "abc" : token), probe.completion());
+      drive([&] { return probe.called(); });
+      ASSERT_EQ(probe.results.size(), 1u);
+      EXPECT_TRUE(probe.result().isFailure());
+
+      EXPECT_EQ(tokenSightings(capture_.lines(), token), 0u);
+      const std::vector<std::string> received = systemLogStartingWith("Received response data: ");
+      ASSERT_EQ(received.size(), c.echoedLines);
+      for (const std::string& line : received) {
+        EXPECT_EQ(line, R"(Received response data: {"authorization":"Bearer   <redacted>"})");
+      }
+      if (!gateway) {
+        EXPECT_EQ(systemLogStartingWith("Retrying request due to error: ").size(), 3u);
+        for (const std::string& line : systemLogStartingWith("Retrying request due to error: ")) {
+          EXPECT_NE(line.find("/api/v1/payments/<redacted>/status"), std::string::npos) << line;
+        }
+      } else {
+        const auto wire = gateway->requests();
+        ASSERT_EQ(wire.size(), c.statuses.size());
+        EXPECT_EQ(wire.back().header("Authorization"), "Bearer   " + token) << "the wire keeps the token";
+      }
+    }
+  }
+}
+
+TEST_F(NetworkClientTest, RedirectsStayWithinTheOrigin) {
+  LocalGateway plain;
+  LocalGateway otherPlain;
+  LocalGateway secure({.https = true});
+  LocalGateway otherSecure({.https = true});
+  for (LocalGateway* target : {&plain, &otherPlain, &secure, &otherSecure}) {
+    target->setDefaultReply(Reply::json(200, samples::kStatusReply));
+  }
+  const std::string path = "/api/v1/payments/abc/status";
+  auto redirectTo = [](const std::string& location) {
+    Reply reply = Reply::empty(302);
+    reply.headers = {{"Location", location}};
+    return reply;
+  };
+  struct Case {
+    std::string name;
+    LocalGateway* from;
+    std::string location;
+    LocalGateway* elsewhere;  // must receive nothing; null when the redirect is followed
+    std::optional<http::URLError::Code> refusal;
+  };
+  const Case cases[] = {
+      {"HTTPS to plain HTTP", &secure, plain.url() + path, &plain, http::URLError::Code::secureConnectionRequired},
+      {"HTTPS to another HTTPS origin", &secure, otherSecure.url() + path, &otherSecure,
+       http::URLError::Code::unsupportedURL},
+      {"plain HTTP to another origin", &plain, otherPlain.url() + path, &otherPlain, http::URLError::Code::unsupportedURL},
+      {"HTTPS within its origin", &secure, "/moved" + path, nullptr, std::nullopt},
+      {"plain HTTP within its origin", &plain, plain.url() + "/moved" + path, nullptr, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    capture_.clear();
+    for (LocalGateway* target : {&plain, &otherPlain, &secure, &otherSecure}) target->clearRequests();
+    const std::string location = c.location;
+    c.from->setResponder([&, location](const RecordedRequest& request) {
+      return request.path == path ? redirectTo(location) : Reply::json(200, samples::kStatusReply);
+    });
+    auto client = makeClient(c.from->url());
+    CompletionProbe<TransactionStatusDTO> probe;
+    client->request<TransactionStatusDTO>(statusRouter(c.from->url()), probe.completion());
+    drive([&] { return probe.called(); });
+    ASSERT_EQ(probe.results.size(), 1u);
+
+    const std::vector<RecordedRequest> received = c.from->requests();
+    if (c.refusal) {
+      expectTransportError(probe.result(), c.refusal);
+      EXPECT_EQ(received.size(), 4u) << "a refused redirect fails the attempt, which is retried";
+      EXPECT_EQ(systemLogStartingWith("Retrying request due to error: ").size(), 3u);
+      EXPECT_EQ(c.elsewhere->requestCount(), 0u) << "the credentials left for another origin";
+    } else {
+      ASSERT_TRUE(probe.result().isSuccess()) << probe.result().error()->description();
+      ASSERT_EQ(received.size(), 2u);
+      EXPECT_EQ(received[1].path, "/moved" + path);
+      EXPECT_EQ(received[1].header("Authorization"), "Bearer " + std::string(kToken));
+      EXPECT_EQ(received[1].header("X-IBM-Client-Id"), kClientID);
+    }
+    c.from->setResponder(nullptr);
+  }
 }
 
 }  // namespace

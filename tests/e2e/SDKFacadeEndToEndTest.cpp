@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "core/flow/DefaultPaymentService.h"
 #include "core/network/DefaultNetworkClient.h"
 #include "e2e/EndToEndHarness.h"
+#include "model/WireSamples.h"
 #include "sandbox/SandboxGateway.h"
+#include "support/LocalGateway.h"
 
 namespace keln::testing {
 namespace {
@@ -120,6 +123,45 @@ TEST_F(SDKFacadeEndToEndTest, StatusQueryWithAnEmptyClientIDFailsAtOnceWithoutSe
   EXPECT_EQ(error->kind(), KelnSDKError::Kind::sdkNotConfigured);
   EXPECT_EQ(error->message(), "Incorrect clientID");
   EXPECT_TRUE(gateway.exchanges().empty());
+}
+
+TEST_F(SDKFacadeEndToEndTest, StatusQueryOfAReleasedSDKStillCompletesOnce) {
+  struct Case {
+    const char* name;
+    std::vector<GatewayReply> replies;
+    bool releaseDuringTheRetryWait;
+  };
+  GatewayReply late = GatewayReply::json(200, samples::kStatusReply);
+  late.delay = std::chrono::milliseconds(300);
+  const Case cases[] = {
+      {"released at once, the gateway answering late", {late}, false},
+      {"released while a retry waits", {GatewayReply::json(500, "{}"), late}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    capture_.clear();
+    LocalGateway gateway;
+    gateway.enqueue(c.replies);
+    auto sdk = makeSDK(gateway.url());
+    std::weak_ptr<NetworkClient> client =
+        dynamic_cast<DefaultPaymentService&>(SDKAccess::paymentService(*sdk)).networkClient();
+    StatusProbe status;
+
+    sdk->getTransactionStatus("tx-42", status.completion());
+    if (c.releaseDuringTheRetryWait) {
+      ASSERT_TRUE(drive([&] { return logHasLineStartingWith("Retrying request due to error: "); }));
+      ASSERT_EQ(gateway.requestCount(), 1u);
+    }
+    sdk.reset();
+    ASSERT_TRUE(drive([&] { return status.called(); }));
+    settle();
+
+    ASSERT_EQ(status.results->size(), 1u);
+    ASSERT_TRUE(status.results->front().isSuccess()) << status.results->front().error()->description();
+    EXPECT_EQ(status.results->front().value().transactionID(), "tx-42");
+    EXPECT_EQ(gateway.requestCount(), c.replies.size());
+    EXPECT_TRUE(client.expired()) << "the released SDK's client outlived its last request";
+  }
 }
 
 TEST_F(SDKFacadeEndToEndTest, TwoSDKsShareNothing) {

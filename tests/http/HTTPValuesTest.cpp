@@ -7,6 +7,7 @@
 
 #include "http/HTTPHeaders.h"
 #include "http/ParameterEncoding.h"
+#include "http/RedirectPolicy.h"
 #include "http/RequestError.h"
 #include "http/URLError.h"
 #include "http/URLRequest.h"
@@ -114,6 +115,39 @@ TEST(URLRequest, RefusesRequestsThatMustNotBeSent) {
   URLRequest spaced = requestTo("https://h/x");
   spaced.headers().add("Authorization", " Bearer  token ");
   EXPECT_NO_THROW(spaced.validate());
+}
+
+TEST(RedirectPolicy, FollowsOnlyWithinTheOrigin) {
+  struct Case {
+    int status;
+    const char* from;
+    const char* location;
+    RedirectVerdict verdict;
+  };
+  using enum RedirectVerdict;
+  const Case cases[] = {
+      {302, "https://gw.example/a", "/b", follow},
+      {301, "https://gw.example/a/b", "c?x=1", follow},
+      {307, "https://gw.example/a", "HTTPS://GW.EXAMPLE:443/b", follow},
+      {308, "http://127.0.0.1:8080/a", "http://127.0.0.1:8080/b", follow},
+      {302, "https://gw.example/a", "http://gw.example/b", refuseInsecure},
+      {303, "https://gw.example/a", "//gw.example:80/b", refuseOtherOrigin},
+      {302, "https://gw.example/a", "ftp://gw.example/b", refuseInsecure},
+      {302, "http://gw.example/a", "https://gw.example/b", refuseOtherOrigin},
+      {302, "https://gw.example/a", "https://other.example/b", refuseOtherOrigin},
+      {302, "https://gw.example/a", "//other.example/b", refuseOtherOrigin},
+      {302, "https://gw.example/a", "https://gw.example:8443/b", refuseOtherOrigin},
+      {302, "https://gw.example/a", "https://gw.example.evil.example/b", refuseOtherOrigin},
+      {302, "https://gw.example/a", "https://gw.example@evil.example/b", refuseOtherOrigin},
+      {302, "https://gw.example/a", "http://[::1", refuseOtherOrigin},
+      {304, "https://gw.example/a", "http://other.example/b", follow},
+      {200, "https://gw.example/a", "http://other.example/b", follow},
+      {302, "https://gw.example/a", "", follow},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.status) + " " + c.from + " -> " + c.location);
+    EXPECT_EQ(judgeRedirect(c.status, c.from, c.location), c.verdict);
+  }
 }
 
 TEST(RequestError, DescribesEachCase) {

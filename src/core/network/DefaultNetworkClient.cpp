@@ -17,18 +17,17 @@ namespace {
 
 constexpr double kSessionTimeout = 30.0;
 
-// The headers as the log shows them: the bearer token replaced.
-std::string describeForLog(const http::HTTPHeaders& headers) {
-  http::HTTPHeaders shown = headers;
-  for (const http::HTTPHeader& header : headers) {
-    if (http::headerNamesEqual(header.name, "Authorization")) {
-      shown.add(header.name, "Bearer <redacted>");
-    }
-  }
-  return shown.description();
-}
+constexpr std::string_view kShownAuthorization = "Bearer <redacted>";
 
 }  // namespace
+
+void DefaultNetworkClient::log(std::string_view prefix, std::string_view text) const {
+  std::string line;
+  line.reserve(prefix.size() + text.size());
+  line.append(prefix);
+  redactor_.appendRedacted(line, text);
+  foundation::systemLog(line);
+}
 
 http::SessionConfiguration DefaultNetworkClient::defaultSessionConfiguration() {
   http::SessionConfiguration configuration = http::SessionConfiguration::defaultConfiguration();
@@ -44,6 +43,7 @@ DefaultNetworkClient::DefaultNetworkClient(const NetworkConfiguration& configura
 DefaultNetworkClient::DefaultNetworkClient(const NetworkConfiguration& configuration,
                                            http::SessionConfiguration sessionConfiguration)
     : configuration_(configuration.baseURL(), configuration.clientID(), configuration.token()),
+      redactor_(configuration_.token()),
       sessionConfiguration_(std::move(sessionConfiguration)) {}
 
 DefaultNetworkClient::~DefaultNetworkClient() = default;
@@ -64,57 +64,64 @@ void DefaultNetworkClient::requestData(std::shared_ptr<const Router> router,
   try {
     validateConfiguration();
   } catch (const KelnSDKError& error) {
-    foundation::systemLog("Configuration validation failed: " + error.description());
+    log("Configuration validation failed: ", error.description());
     completion(Result<std::string>::failure(makeError(error)));
     return;
   }
 
-  std::optional<http::URLRequest> built;
+  // Every attempt sends the request built here. When it cannot be built for any other
+  // reason than its body, every attempt meets the same failure through the router and
+  // is retried like any failed attempt.
+  std::shared_ptr<const http::URLRequestConvertible> convertible = router;
   try {
-    built = router->asURLRequest();
+    auto built = std::make_shared<const http::URLRequest>(router->asURLRequest());
+    if (const std::optional<std::string>& body = built->httpBody()) {
+      log("Request body: ", foundation::isValidUTF8(*body) ? std::string_view(*body) : "Invalid body");
+    }
+    convertible = std::move(built);
   } catch (const foundation::EncodingError& error) {
     // A request whose body cannot be written is never sent, with or without a body.
-    foundation::systemLog("Request failed with error: " + error.description());
+    log("Request failed with error: ", error.description());
     dispatch::MainQueue::main().async([completion = std::move(completion), failure = makeError(error)] {
       completion(Result<std::string>::failure(failure));
     });
     return;
   } catch (...) {
-    // Any other build failure is met again by the session's first attempt, which fails
-    // and is retried like any failed attempt.
-  }
-  if (built && built->httpBody()) {
-    const std::string& body = *built->httpBody();
-    foundation::systemLog("Request body: " + (foundation::isValidUTF8(body) ? body : std::string("Invalid body")));
   }
 
   session()
-      .request(std::move(router), this)
+      .request(std::move(convertible), this)
       ->validate()
-      .responseData([completion = std::move(completion)](http::DataResponse response) {
-        handleResponse(response, completion);
+      .responseData([client = this, keepAlive = weak_from_this().lock(),
+                     completion = std::move(completion)](http::DataResponse response) {
+        client->handleResponse(response, completion);
       });
 }
 
 http::URLRequest DefaultNetworkClient::adapt(http::URLRequest urlRequest, http::Session&) {
   urlRequest.headers().add(http::HTTPHeader{"Authorization", "Bearer " + configuration_.token()});
   urlRequest.headers().add(http::HTTPHeader{"X-IBM-Client-Id", configuration_.clientID()});
-  foundation::systemLog("Adapted request with headers: " + describeForLog(urlRequest.headers()));
+  std::string shown;
+  for (const http::HTTPHeader& header : urlRequest.headers()) {
+    if (!shown.empty()) shown.push_back('\n');
+    shown.append(header.name).append(": ");
+    shown.append(http::headerNamesEqual(header.name, "Authorization") ? kShownAuthorization : header.value);
+  }
+  log("Adapted request with headers: ", shown);
   return urlRequest;
 }
 
 http::RetryResult DefaultNetworkClient::retry(http::DataRequest& request, http::Session&, const Error& error) {
   const int retryCount = request.retryCount();
   if (retryCount < retryLimit_) {
-    foundation::systemLog("Retrying request due to error: " + error.description() +
-                          ". Retry count: " + std::to_string(retryCount));
+    log("Retrying request due to error: ", error.description() + ". Retry count: " + std::to_string(retryCount));
     return http::RetryResult::retryWithDelay(retryDelay_);
   }
   return http::RetryResult::doNotRetry();
 }
 
 void DefaultNetworkClient::handleResponse(const http::DataResponse& response,
-                                          const std::function<void(Result<std::string>)>& completion) {
+                                          const std::function<void(Result<std::string>)>& completion) const {
   std::shared_ptr<const Error> failure = response.error();
   if (!failure && (!response.data() || response.data()->empty())) {
     // A reply that may carry no body (204, 205) and carries none: there is nothing to
@@ -122,12 +129,12 @@ void DefaultNetworkClient::handleResponse(const http::DataResponse& response,
     failure = makeError(http::RequestError::inputDataNilOrZeroLength());
   }
   if (failure) {
-    foundation::systemLog("Request failed with error: " + failure->description());
+    log("Request failed with error: ", failure->description());
     completion(Result<std::string>::failure(std::move(failure)));
     return;
   }
   const std::string& data = *response.data();
-  foundation::systemLog("Received response data: " + (foundation::isValidUTF8(data) ? data : std::string("Invalid data")));
+  log("Received response data: ", foundation::isValidUTF8(data) ? std::string_view(data) : "Invalid data");
   completion(Result<std::string>::success(data));
 }
 

@@ -3,9 +3,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "core/network/NetworkClient.h"
 #include "core/network/NetworkConfiguration.h"
+#include "core/network/SecretRedactor.h"
 #include "http/DataResponse.h"
 #include "http/RequestInterceptor.h"
 #include "http/Session.h"
@@ -16,13 +18,22 @@ namespace keln {
 // request, sends each request through one HTTP session of its own (made on first use),
 // adds the credentials to every attempt, retries a failed attempt up to `retryLimit`
 // times `retryDelay` seconds apart, and logs what it does to the system log. The bearer
-// token never appears in a log line.
+// token never appears in a log line, whatever carries it (headers, reply bodies, error
+// descriptions, URLs): it is replaced by "<redacted>"; what goes on the wire is unchanged.
+//
+// Every owner in the SDK holds its client through a std::shared_ptr. Every request then
+// holds the client (its interceptor and session) until the request has ended and its
+// completion has run, so the owner may release the client at any time: a request under
+// way, or waiting for a retry, still completes exactly once on the main queue, after
+// which the client goes. A client owned otherwise must outlive its requests: destroying
+// it cancels them, and their completions never run.
 //
 // The client is the interceptor of its own requests: adapt() and retry() run on the
 // session's I/O thread and read only the immutable configuration and limits. Everything
-// else is main-thread only. Destroying the client destroys its session, which cancels
-// the requests still running: their completions never run.
-class DefaultNetworkClient final : public NetworkClient, public http::RequestInterceptor {
+// else is main-thread only.
+class DefaultNetworkClient final : public NetworkClient,
+                                   public http::RequestInterceptor,
+                                   public std::enable_shared_from_this<DefaultNetworkClient> {
  public:
   static constexpr int kRetryLimit = 3;
   static constexpr double kRetryDelay = 5.0;
@@ -47,7 +58,7 @@ class DefaultNetworkClient final : public NetworkClient, public http::RequestInt
   // On a configuration fault, completes at once on the calling thread. When the request
   // body cannot be encoded, sends nothing and completes on the main queue with the
   // EncodingError. Otherwise the reply (or the last attempt's error) completes on the
-  // main queue.
+  // main queue. The request is built once and that request is sent on every attempt.
   void requestData(std::shared_ptr<const Router> router,
                    std::function<void(Result<std::string>)> completion) override;
 
@@ -62,13 +73,17 @@ class DefaultNetworkClient final : public NetworkClient, public http::RequestInt
   http::RetryResult retry(http::DataRequest& request, http::Session& session, const Error& error) override;
 
   // Turns the session's outcome into the body or the error, logging it. Main queue.
-  static void handleResponse(const http::DataResponse& response,
-                             const std::function<void(Result<std::string>)>& completion);
+  void handleResponse(const http::DataResponse& response,
+                      const std::function<void(Result<std::string>)>& completion) const;
 
  private:
   http::Session& session();
+  // Writes `prefix` followed by `text`, the token in `text` replaced, as one system-log
+  // line. Any thread.
+  void log(std::string_view prefix, std::string_view text) const;
 
   const NetworkConfigurationData configuration_;
+  const SecretRedactor redactor_;
   const http::SessionConfiguration sessionConfiguration_;
   std::unique_ptr<http::Session> session_;  // made on first use
   const int retryLimit_ = kRetryLimit;
