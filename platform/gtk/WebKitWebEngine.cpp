@@ -165,6 +165,8 @@ void WebKitWebEngine::decideNavigation(WebKitPolicyDecision* decision) {
       pending->answer(webkit::NavigationActionPolicy::allow);
       return;
     }
+    // WebKitGTK asks the same question for a subframe's navigations and does not say
+    // which frame it is; they are reported as the main frame's.
     const webkit::NavigationAction navigationAction(webkit::NavigationRequest(std::move(url)), webkit::FrameInfo(true));
     // The handler holds the decision alone, so that dropping it unanswered ignores it.
     delegate->webView(view, navigationAction, [pending = std::move(pending)](webkit::NavigationActionPolicy policy) {
@@ -227,8 +229,11 @@ void WebKitWebEngine::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpoin
 gboolean WebKitWebEngine::onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* failingURI, GError* error,
                                        gpointer engine) {
   auto* self = static_cast<WebKitWebEngine*>(engine);
-  self->pendingHTMLString_.reset();
-  self->pendingHTMLBase_.reset();
+  // The failure of a load that a newer loadHTMLString() interrupted leaves that page be.
+  if (failingURI != nullptr && self->pendingHTMLBase_ == failingURI) {
+    self->pendingHTMLString_.reset();
+    self->pendingHTMLBase_.reset();
+  }
   self->loadFailed_ = true;
   self->reportLoadEnd(std::make_shared<WebLoadError>(g_quark_to_string(error->domain), error->code, error->message,
                                                      failingURI != nullptr ? failingURI : ""));
