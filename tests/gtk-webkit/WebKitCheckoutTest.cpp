@@ -84,12 +84,8 @@ TEST_F(WebKitCheckoutTest, PersonPaysInTheGatewaysFormAndTheRedirectEndsThePayme
   HostScreen host;
   PaymentProbe probe;
 
-  const auto started = std::chrono::steady_clock::now();
   sdk->startPayment(host.controller(), paymentParams(), probe.completion());
   ASSERT_TRUE(pumpUntil([&] { return formPageShown(host, gateway); }));
-  std::cout << "form page shown "
-            << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count()
-            << " ms after startPayment\n";
   ASSERT_EQ(gateway.requestCount(), 2U);
   const RecordedRequest posted = gateway.requests()[1];
   EXPECT_EQ(posted.path, "/");
