@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "webkit/HeadlessWebEngine.h"
 #include "webkit/WebView.h"
 
 namespace keln::webkit {
@@ -188,6 +189,56 @@ TEST_F(WebViewTest, ReleasedWebViewDropsItsNavigations) {
   webView.reset();
   run();
   EXPECT_TRUE(delegate->events.empty());
+}
+
+// An engine that writes down what its web view forwards to it.
+class ScriptedEngine final : public WebEngine {
+ public:
+  explicit ScriptedEngine(std::vector<std::string>& calls) : calls_(calls) {}
+  void loadHTMLString(std::string string, foundation::URL baseURL, const std::shared_ptr<Navigation>&) override {
+    calls_.push_back("load " + string + " at " + baseURL.absoluteString());
+    url_ = baseURL;
+  }
+  void navigateMainFrame(foundation::URL target) override { calls_.push_back("go " + target.absoluteString()); }
+  const std::optional<foundation::URL>& url() const override { return url_; }
+  const std::optional<std::string>& htmlString() const override { return page_; }
+  bool isLoading() const override { return true; }
+
+ private:
+  std::vector<std::string>& calls_;
+  std::optional<foundation::URL> url_;
+  std::optional<std::string> page_;
+};
+
+TEST_F(WebViewTest, InstalledFactoryChoosesTheEngineOfNewWebViewsOnly) {
+  std::vector<std::string> calls;
+  WebView* madeFor = nullptr;
+  setWebEngineFactory([&](WebView& view) -> std::unique_ptr<WebEngine> {
+    madeFor = &view;
+    return std::make_unique<ScriptedEngine>(calls);
+  });
+  auto scripted = std::make_shared<WebView>(uikit::Rect(), nullptr);
+  setWebEngineFactory(nullptr);
+  EXPECT_EQ(madeFor, scripted.get());
+
+  scripted->loadHTMLString("<p>form</p>", std::nullopt);
+  scripted->navigateMainFrame(url("https://bank.example/"));
+  scripted->openNewWindow(url("https://terms.example/"));
+  run();
+  EXPECT_EQ(calls, (std::vector<std::string>{"load <p>form</p> at about:blank", "go https://bank.example/"}));
+  EXPECT_EQ(scripted->url()->absoluteString(), "about:blank");
+  EXPECT_TRUE(scripted->isLoading());
+  EXPECT_TRUE(delegate->events.empty()) << "the engine, not the web view, speaks to the delegates";
+
+  // The web view made before the factory was restored keeps its engine; new ones are
+  // headless again, as is one whose factory makes nothing.
+  EXPECT_NE(dynamic_cast<ScriptedEngine*>(&scripted->engine()), nullptr);
+  makeWebView();
+  EXPECT_NE(dynamic_cast<HeadlessWebEngine*>(&webView->engine()), nullptr);
+  setWebEngineFactory([](WebView&) { return std::unique_ptr<WebEngine>(); });
+  makeWebView();
+  setWebEngineFactory(nullptr);
+  EXPECT_NE(dynamic_cast<HeadlessWebEngine*>(&webView->engine()), nullptr);
 }
 
 }  // namespace

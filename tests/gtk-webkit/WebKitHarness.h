@@ -1,0 +1,95 @@
+#pragma once
+
+// What the tests of the WebKitGTK engine share: GTK started once for the program, both
+// loops driven together, script run in a page, and the gateway's payment form page.
+
+#include <gtk/gtk.h>
+#include <webkit/webkit.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include <keln/platform/MainQueue.h>
+
+#include "gtk/WebKitWebEngine.h"
+#include "webkit/WebView.h"
+
+namespace keln::testing {
+
+// Runs GLib's main context (WebKit's signals) and the main queue (the delegates) until
+// `done` holds; false after `timeout` of real time.
+inline bool pumpUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+  const auto giveUp = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > giveUp) return false;
+    const bool glibWorked = g_main_context_iteration(nullptr, FALSE);
+    const std::size_t queued = dispatch::MainQueue::main().runPending();
+    if (!glibWorked && queued == 0) g_usleep(1000);
+  }
+  return true;
+}
+
+// Runs `script` in the page of `webView` (made by the WebKit engine) as if a person acted,
+// and waits until it has run. False when the script failed or never ran.
+inline bool runScript(webkit::WebView& webView, const std::string& script) {
+  auto* engine = dynamic_cast<gtk::WebKitWebEngine*>(&webView.engine());
+  if (engine == nullptr) return false;
+  struct Outcome {
+    bool done = false;
+    bool ok = false;
+  } outcome;
+  webkit_web_view_evaluate_javascript(
+      WEBKIT_WEB_VIEW(engine->widget()), script.c_str(), -1, nullptr, nullptr, nullptr,
+      [](GObject* view, GAsyncResult* result, gpointer data) {
+        auto* outcome = static_cast<Outcome*>(data);
+        GError* error = nullptr;
+        JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &error);
+        outcome->ok = error == nullptr;
+        if (error != nullptr) ADD_FAILURE() << "script failed: " << error->message;
+        g_clear_error(&error);
+        g_clear_object(&value);
+        outcome->done = true;
+      },
+      &outcome);
+  return pumpUntil([&] { return outcome.done; }) && outcome.ok;
+}
+
+// The gateway's payment form, served where the checkout page posts: a "Pay" button that
+// takes the page to the redirect URL the checkout page sent, and two links that ask for a
+// new window.
+inline std::string formPage(const std::string& redirectURL, const std::string& transactionID) {
+  return "<!DOCTYPE html><html><body><h1>Card payment</h1>"
+         "<a id=\"terms\" target=\"_blank\" href=\"https://bank.example/terms?lang=pl\">Terms</a>"
+         "<a id=\"script\" target=\"_blank\" href=\"javascript:void(document.title='opened')\">Help</a>"
+         "<button id=\"pay\" onclick=\"location.href='" +
+         redirectURL + "?transactionId=" + transactionID + "'\">Pay</button></body></html>";
+}
+
+// A form field of an application/x-www-form-urlencoded body, decoded; empty when absent.
+std::string formField(const std::string& body, const std::string& name);
+
+// Starts GTK for the whole program; fails every test when no display can be opened.
+class GtkEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override;
+};
+
+// Each test's web views use the WebKit engine; the headless engine returns afterwards.
+class WebKitTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dispatch::MainQueue::main().discardPending();
+    gtk::installWebKitEngine();
+  }
+  void TearDown() override {
+    webkit::setWebEngineFactory(nullptr);
+    pumpUntil([] { return false; }, std::chrono::milliseconds(20));
+    dispatch::MainQueue::main().discardPending();
+  }
+};
+
+}  // namespace keln::testing
