@@ -35,6 +35,10 @@ void PaymentCoordinator::start(const std::shared_ptr<uikit::ViewController>& fro
     failToStart(std::move(completion), "Missing presenting view controller");
     return;
   }
+  if (auto reason = from->presentationUnavailableReason()) {
+    failToStart(std::move(completion), *reason);
+    return;
+  }
 
   const std::uint64_t payment = beginPayment();
   // From here until the presentation completes, an ending waits for the presenter: the
