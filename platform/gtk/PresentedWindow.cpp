@@ -15,10 +15,14 @@ namespace {
 
 // The host window's size: as allocated when it is on screen, else as it will open.
 void sizeOf(GtkWindow* window, int& width, int& height) {
-  width = gtk_widget_get_width(GTK_WIDGET(window));
-  height = gtk_widget_get_height(GTK_WIDGET(window));
+  width = 0;
+  height = 0;
+  if (window != nullptr) {
+    width = gtk_widget_get_width(GTK_WIDGET(window));
+    height = gtk_widget_get_height(GTK_WIDGET(window));
+  }
   if (width > 0 && height > 0) return;
-  gtk_window_get_default_size(window, &width, &height);
+  if (window != nullptr) gtk_window_get_default_size(window, &width, &height);
   if (width <= 0) width = 400;
   if (height <= 0) height = 600;
 }
@@ -29,6 +33,12 @@ struct BarButtonClick {
 };
 
 }  // namespace
+
+PresentedWindow::PresentedWindow()
+    : widgets_([this] {
+        // widgets_ runs this only while it (and so this window) is alive.
+        refresh();
+      }) {}
 
 PresentedWindow::~PresentedWindow() { close(); }
 
@@ -75,6 +85,18 @@ void PresentedWindow::open(GtkWindow* parent, const std::shared_ptr<uikit::ViewC
         [](gpointer data) { delete static_cast<std::weak_ptr<PresentedWindow>*>(data); });
   });
   g_signal_connect(window_, "close-request", G_CALLBACK(&PresentedWindow::closeRequested), this);
+  g_signal_connect(window_, "destroy", G_CALLBACK(&PresentedWindow::destroyed), this);
+  if (parent != nullptr) {
+    parent_ = parent;
+    g_object_add_weak_pointer(G_OBJECT(parent_), reinterpret_cast<gpointer*>(&parent_));
+    parentUnrealized_ = g_signal_connect_swapped(
+        parent_, "unrealize", G_CALLBACK(+[](PresentedWindow* self) {
+          // GTK keeps no reference to a transient parent: let go of it while it still exists.
+          if (self->window_ != nullptr) gtk_window_set_transient_for(self->window_, nullptr);
+          self->escapeLater();
+        }),
+        this);
+  }
   observer_ = MainQueueSource::addObserver([weakSelf] {
     if (auto self = weakSelf.lock()) self->refresh();
   });
@@ -85,6 +107,11 @@ void PresentedWindow::open(GtkWindow* parent, const std::shared_ptr<uikit::ViewC
 void PresentedWindow::close() {
   if (observer_ != 0) MainQueueSource::removeObserver(observer_);
   observer_ = 0;
+  if (parent_ != nullptr) {
+    g_signal_handler_disconnect(parent_, parentUnrealized_);
+    g_object_remove_weak_pointer(G_OBJECT(parent_), reinterpret_cast<gpointer*>(&parent_));
+    parent_ = nullptr;
+  }
   if (window_ == nullptr) return;
   widgets_.clear();
   g_signal_handlers_disconnect_by_data(window_, this);
@@ -92,7 +119,7 @@ void PresentedWindow::close() {
   window_ = nullptr;
   headerBar_ = nullptr;
   barButton_ = nullptr;
-  gtk_window_destroy(window);
+  if (!destroyedElsewhere_) gtk_window_destroy(window);
   g_object_unref(window);
 }
 
@@ -175,6 +202,18 @@ void PresentedWindow::updateBarButton(const std::shared_ptr<uikit::ViewControlle
 gboolean PresentedWindow::closeRequested(GtkWindow*, gpointer self) {
   static_cast<PresentedWindow*>(self)->escape();
   return TRUE;  // the window closes when the controller is dismissed
+}
+
+void PresentedWindow::destroyed(GtkWidget*, gpointer data) {
+  auto* self = static_cast<PresentedWindow*>(data);
+  self->destroyedElsewhere_ = true;
+  self->escapeLater();
+}
+
+void PresentedWindow::escapeLater() {
+  dispatch::MainQueue::main().async([weakSelf = weak_from_this()] {
+    if (auto strong = weakSelf.lock()) strong->escape();
+  });
 }
 
 void PresentedWindow::escape() {

@@ -21,13 +21,15 @@ namespace keln::gtk {
 //
 // Closing it from the window manager does not close it: it asks the controller on top to
 // escape (the checkout's close button), or, when none handles that, dismisses the
-// presented controller. Only close() (on dismissal) destroys it.
+// presented controller. Only close() (on dismissal) destroys it; when GTK destroys it
+// anyway, or the presenter's window goes away under it, the controller is asked to escape
+// just the same.
 //
 // Holds the presented controller weakly; made with std::make_shared and open(); main
 // thread only.
 class PresentedWindow : public std::enable_shared_from_this<PresentedWindow> {
  public:
-  PresentedWindow() = default;
+  PresentedWindow();
   ~PresentedWindow();
   PresentedWindow(const PresentedWindow&) = delete;
   PresentedWindow& operator=(const PresentedWindow&) = delete;
@@ -43,6 +45,9 @@ class PresentedWindow : public std::enable_shared_from_this<PresentedWindow> {
 
  private:
   static gboolean closeRequested(GtkWindow* window, gpointer self);
+  static void destroyed(GtkWidget* window, gpointer self);
+  // Escapes later, on the main queue: not from inside GTK's tearing down of a window.
+  void escapeLater();
   void escape();
   void matchPresenterSize();
   void updateBarButton(const std::shared_ptr<uikit::ViewController>& top);
@@ -50,10 +55,13 @@ class PresentedWindow : public std::enable_shared_from_this<PresentedWindow> {
 
   std::weak_ptr<uikit::ViewController> controller_;
   GtkWindow* window_ = nullptr;  // one reference held until close()
+  GtkWindow* parent_ = nullptr;  // weak pointer: GLib clears it when the window is finalized
+  gulong parentUnrealized_ = 0;
   GtkWidget* headerBar_ = nullptr;
   GtkWidget* barButton_ = nullptr;
   std::weak_ptr<uikit::BarButtonItem> barButtonItem_;
   ViewTreeWidgets widgets_;
+  bool destroyedElsewhere_ = false;  // destroyed by GTK (with the presenter's window), not by close()
   unsigned observer_ = 0;
   bool refreshQueued_ = false;
   // The presenter's size, which the window takes once it knows the size of its own

@@ -115,14 +115,17 @@ const uikit::Label* firstLabel(const uikit::View& view) {
 
 struct CellClick {
   std::weak_ptr<uikit::View> cell;
+  std::weak_ptr<const std::function<void()>> afterClick;
 };
 
 void cellClicked(GtkButton*, gpointer data) {
-  auto cell = std::dynamic_pointer_cast<uikit::CollectionViewCell>(static_cast<CellClick*>(data)->cell.lock());
+  const auto* click = static_cast<CellClick*>(data);
+  auto cell = std::dynamic_pointer_cast<uikit::CollectionViewCell>(click->cell.lock());
   if (cell == nullptr) return;
   auto* collectionView = dynamic_cast<uikit::CollectionView*>(cell->superview());
   const std::optional<uikit::IndexPath> indexPath = indexPathOf(*cell);
   if (collectionView != nullptr && indexPath) collectionView->tapItem(*indexPath);
+  if (auto afterClick = click->afterClick.lock(); afterClick && *afterClick) (*afterClick)();
 }
 
 // -- Images --
@@ -166,7 +169,9 @@ void setAccessibleLabel(GtkWidget* widget, const std::string& label) {
 
 }  // namespace
 
-ViewTreeWidgets::ViewTreeWidgets() : container_(g_object_ref_sink(frameBoxNew())) {}
+ViewTreeWidgets::ViewTreeWidgets(std::function<void()> afterClick)
+    : afterClick_(std::make_shared<const std::function<void()>>(std::move(afterClick))),
+      container_(g_object_ref_sink(frameBoxNew())) {}
 
 ViewTreeWidgets::~ViewTreeWidgets() {
   clear();
@@ -225,7 +230,7 @@ ViewTreeWidgets::Node ViewTreeWidgets::makeNode(const std::shared_ptr<uikit::Vie
     gtk_widget_set_focus_on_click(widget, FALSE);
     node.box = frameBoxNew();
     gtk_button_set_child(GTK_BUTTON(widget), node.box);
-    g_signal_connect_data(widget, "clicked", G_CALLBACK(cellClicked), new CellClick{view},
+    g_signal_connect_data(widget, "clicked", G_CALLBACK(cellClicked), new CellClick{view, afterClick_},
                           [](gpointer data, GClosure*) { delete static_cast<CellClick*>(data); },
                           static_cast<GConnectFlags>(0));
   } else if (std::dynamic_pointer_cast<webkit::WebView>(view) != nullptr) {
@@ -283,15 +288,21 @@ void ViewTreeWidgets::refreshContent(Node& node, uikit::View& view) {
   } else if (auto* label = dynamic_cast<uikit::Label*>(&view)) {
     const std::string text = label->text().value_or("");
     if (text != gtk_label_get_text(GTK_LABEL(widget))) gtk_label_set_text(GTK_LABEL(widget), text.c_str());
-    PangoAttrList* attributes = pango_attr_list_new();
-    pango_attr_list_insert(attributes, pango_attr_size_new_absolute(
-                                           static_cast<int>(std::lround(label->font().pointSize() * PANGO_SCALE))));
-    auto channel = [](double component) { return static_cast<guint16>(std::lround(std::clamp(component, 0.0, 1.0) * 65535)); };
     const uikit::Color& color = label->textColor();
-    pango_attr_list_insert(attributes,
-                           pango_attr_foreground_new(channel(color.red()), channel(color.green()), channel(color.blue())));
-    gtk_label_set_attributes(GTK_LABEL(widget), attributes);
-    pango_attr_list_unref(attributes);
+    std::string textStyle = number(label->font().pointSize()) + " " + cssColor(color);
+    if (textStyle != node.textStyle) {
+      auto channel = [](double component) {
+        return static_cast<guint16>(std::lround(std::clamp(component, 0.0, 1.0) * 65535));
+      };
+      PangoAttrList* attributes = pango_attr_list_new();
+      pango_attr_list_insert(attributes, pango_attr_size_new_absolute(
+                                             static_cast<int>(std::lround(label->font().pointSize() * PANGO_SCALE))));
+      pango_attr_list_insert(
+          attributes, pango_attr_foreground_new(channel(color.red()), channel(color.green()), channel(color.blue())));
+      gtk_label_set_attributes(GTK_LABEL(widget), attributes);
+      pango_attr_list_unref(attributes);
+      node.textStyle = std::move(textStyle);
+    }
   } else if (auto* imageView = dynamic_cast<uikit::ImageView*>(&view)) {
     gtk_picture_set_content_fit(GTK_PICTURE(widget), contentFit(view.contentMode()));
     if (imageView->image() != node.image) {

@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -27,7 +28,9 @@ namespace keln::gtk {
 // Owns the widgets it made (a reference each) and holds the views weakly. Main thread only.
 class ViewTreeWidgets {
  public:
-  ViewTreeWidgets();
+  // `afterClick` runs after each click on a widget has been handed to its view, unless this
+  // object is gone by then (the click may close the window that holds it).
+  explicit ViewTreeWidgets(std::function<void()> afterClick = nullptr);
   ~ViewTreeWidgets();
   ViewTreeWidgets(const ViewTreeWidgets&) = delete;
   ViewTreeWidgets& operator=(const ViewTreeWidgets&) = delete;
@@ -52,6 +55,7 @@ class ViewTreeWidgets {
     GtkWidget* box = nullptr;        // where the subviews go; null when they are not shown
     GtkWidget* engineWidget = nullptr;  // a web view's page, placed in `widget`
     std::string styleClass;
+    std::string textStyle;  // a label's font and colour, as last applied
     std::optional<uikit::Image> image;
   };
 
@@ -61,6 +65,7 @@ class ViewTreeWidgets {
   void refreshContent(Node& node, uikit::View& view);
   void drop(Node& node);
 
+  std::shared_ptr<const std::function<void()>> afterClick_;
   GtkWidget* container_;  // one reference held
   std::map<const uikit::View*, Node> nodes_;
 };

@@ -48,6 +48,8 @@ class CheckoutWindowTest : public EndToEndTest {
   void SetUp() override {
     EndToEndTest::SetUp();
     ASSERT_TRUE(gtk::initialize()) << "no display: run the GTK tests under xvfb-run -a";
+    // A misuse of GTK or GLib (a critical) fails the test instead of scrolling by.
+    g_log_set_always_fatal(static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_FATAL_MASK));
     hostWindow_ = GTK_WINDOW(gtk_window_new());
     gtk_window_set_default_size(hostWindow_, 360, 420);  // inside xvfb-run's default screen
     gtk_window_present(hostWindow_);
@@ -181,26 +183,46 @@ TEST_F(CheckoutWindowTest, MenuRouteThroughTheWidgetsAndTheCloseButton) {
   EXPECT_EQ(gateway_.requestCount(), 1u) << "only the checkout was asked for";
 }
 
-TEST_F(CheckoutWindowTest, WindowManagerCloseActsAsTheCloseButtonOnEveryScreen) {
-  for (bool onWebForm : {false, true}) {
-    SCOPED_TRACE(onWebForm ? "web form opened from the menu" : "menu");
+TEST_F(CheckoutWindowTest, ClosingTheWindowActsAsTheCloseButtonOnEveryScreen) {
+  struct Case {
+    const char* name;
+    bool onWebForm;
+    std::function<void(GtkWindow* checkout, GtkWindow*& host)> close;
+  };
+  auto windowManagerClose = [](GtkWindow* checkout, GtkWindow*&) {
+    gtk_window_close(checkout);
+    gtk_window_close(checkout);  // a second request before the first has ended the payment
+  };
+  const std::vector<Case> cases{
+      {"window manager's close on the menu", false, windowManagerClose},
+      {"window manager's close on a web form opened from the menu", true, windowManagerClose},
+      {"host's window destroyed", true,
+       [](GtkWindow*, GtkWindow*& host) {
+         gtk_window_destroy(host);
+         host = nullptr;
+       }},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
     probe_ = PaymentProbe();
     windowOpenAtCompletion_ = true;
     startPayment();
     ASSERT_TRUE(iterateUntil([&] { return menuOnScreen(); }));
-    if (onWebForm) {
+    if (test.onWebForm) {
       click(checkoutWidget(gtk::cardWidgetName(1)));
       ASSERT_TRUE(iterateUntil([&] { return webFormOnScreen(); }));
       ASSERT_NE(headerButton(gtk::backButtonWidgetName), nullptr);
     }
     GtkWindow* window = host_->presentedWindow();
     g_object_ref(window);
-    gtk_window_close(window);
-    gtk_window_close(window);  // a second request before the first has ended the payment
+    test.close(window, hostWindow_);
     g_object_unref(window);
     expectOneCancellation();
     EXPECT_EQ(checkoutWindow_, nullptr);
+    EXPECT_EQ(host_->presentedWindow(), nullptr);
   }
+  EXPECT_EQ(host_->window(), nullptr) << "the host's window is gone";
+  EXPECT_TRUE(host_->presentationUnavailableReason().has_value());
 }
 
 TEST_F(CheckoutWindowTest, WindowTakesTheHostsSizeAndTheLayoutFollowsAResize) {
