@@ -11,6 +11,7 @@
 #include <string>
 
 #include "e2e/EndToEndHarness.h"
+#include "gtk/WebViewWidget.h"
 #include "model/WireSamples.h"
 #include "support/LocalGateway.h"
 
@@ -67,6 +68,7 @@ class CheckoutWindowTest : public EndToEndTest {
   }
 
   void TearDown() override {
+    gtk::setWebViewWidgetProvider(nullptr);
     sdk_.reset();
     host_.reset();
     if (hostWindow_ != nullptr) gtk_window_destroy(hostWindow_);
@@ -138,6 +140,9 @@ class CheckoutWindowTest : public EndToEndTest {
 };
 
 TEST_F(CheckoutWindowTest, MenuRouteThroughTheWidgetsAndTheCloseButton) {
+  // The web engine's widget, as the engine would give it for the checkout's web view.
+  GtkWidget* page = g_object_ref_sink(gtk_label_new("page"));
+  gtk::setWebViewWidgetProvider([page](webkit::WebView&) { return page; });
   startPayment();
   GtkWindow* window = host_->presentedWindow();
   EXPECT_EQ(gtk_window_get_transient_for(window), hostWindow_);
@@ -172,6 +177,16 @@ TEST_F(CheckoutWindowTest, MenuRouteThroughTheWidgetsAndTheCloseButton) {
   click(checkoutWidget(gtk::cardWidgetName(1)));
   ASSERT_TRUE(iterateUntil([&] { return webFormOnScreen(); }));
   EXPECT_EQ(headerButton(gtk::closeButtonWidgetName), nullptr);
+  GtkWidget* webArea = checkoutWidget(gtk::webViewWidgetName);
+  EXPECT_TRUE(iterateUntil(
+      [&] {
+        GtkWidget* content = gtk_window_get_child(window);
+        return onScreen(page) && gtk_widget_get_width(page) == gtk_widget_get_width(content) &&
+               gtk_widget_get_height(page) == gtk_widget_get_height(content);
+      },
+      5s))
+      << "the engine's widget shows the page over the whole web view";
+  EXPECT_EQ(gtk_widget_get_parent(page), webArea);
   click(headerButton(gtk::backButtonWidgetName));
   ASSERT_TRUE(iterateUntil([&] { return menuOnScreen(); }));
   EXPECT_EQ(headerButton(gtk::backButtonWidgetName), nullptr);
@@ -181,6 +196,8 @@ TEST_F(CheckoutWindowTest, MenuRouteThroughTheWidgetsAndTheCloseButton) {
   EXPECT_EQ(checkoutWindow_, nullptr);
   EXPECT_EQ(host_->presentedWindow(), nullptr);
   EXPECT_EQ(gateway_.requestCount(), 1u) << "only the checkout was asked for";
+  EXPECT_EQ(gtk_widget_get_parent(page), nullptr) << "the closed window let go of the engine's widget";
+  g_object_unref(page);
 }
 
 TEST_F(CheckoutWindowTest, ClosingTheWindowActsAsTheCloseButtonOnEveryScreen) {
@@ -212,6 +229,8 @@ TEST_F(CheckoutWindowTest, ClosingTheWindowActsAsTheCloseButtonOnEveryScreen) {
       click(checkoutWidget(gtk::cardWidgetName(1)));
       ASSERT_TRUE(iterateUntil([&] { return webFormOnScreen(); }));
       ASSERT_NE(headerButton(gtk::backButtonWidgetName), nullptr);
+      EXPECT_EQ(gtk_widget_get_first_child(checkoutWidget(gtk::webViewWidgetName)), nullptr)
+          << "without an engine's widget the web view's area stays empty";
     }
     GtkWindow* window = host_->presentedWindow();
     g_object_ref(window);
