@@ -175,10 +175,12 @@ void PresentedWindow::updateBarButton(const std::shared_ptr<uikit::ViewControlle
     barButton_ = gtk_button_new_from_icon_name("window-close-symbolic");
     name = closeButtonWidgetName;
     label = "Close";
-  } else if (item->image() && item->image()->isSymbolImage() && item->image()->name() == "chevron.backward") {
-    barButton_ = gtk_button_new_from_icon_name("go-previous-symbolic");
-    name = backButtonWidgetName;
-    label = "Back";
+  } else if (item->image() && item->image()->isSymbolImage()) {
+    barButton_ = gtk_button_new_from_icon_name(iconNameForSymbol(item->image()->name()));
+    if (item->image()->name() == "chevron.backward") {
+      name = backButtonWidgetName;
+      label = "Back";
+    }
   } else {
     barButton_ = gtk_button_new();
     if (item->image() && item->image()->path()) {

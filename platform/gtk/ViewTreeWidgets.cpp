@@ -130,13 +130,6 @@ void cellClicked(GtkButton*, gpointer data) {
 
 // -- Images --
 
-// The desktop icon for one of the system's symbol images.
-const char* iconNameForSymbol(const std::string& symbol) {
-  if (symbol == "chevron.backward") return "go-previous-symbolic";
-  if (symbol == "xmark") return "window-close-symbolic";
-  return "image-missing";
-}
-
 GtkContentFit contentFit(uikit::ContentMode mode) {
   switch (mode) {
     case uikit::ContentMode::scaleAspectFit:
@@ -168,6 +161,10 @@ void setAccessibleLabel(GtkWidget* widget, const std::string& label) {
 }
 
 }  // namespace
+
+const char* iconNameForSymbol(const std::string& symbol) {
+  return symbol == "chevron.backward" ? "go-previous-symbolic" : "image-missing";
+}
 
 ViewTreeWidgets::ViewTreeWidgets(std::function<void()> afterClick)
     : afterClick_(std::make_shared<const std::function<void()>>(std::move(afterClick))),

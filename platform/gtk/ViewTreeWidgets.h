@@ -17,6 +17,10 @@ class View;
 
 namespace keln::gtk {
 
+// The desktop icon that stands for one of the system's symbol images ("image-missing" for
+// one it has none for).
+const char* iconNameForSymbol(const std::string& symbol);
+
 // Shows a tree of our views (platform/uikit) as GTK widgets, kept in step by update():
 // each view gets one widget, placed at the view's frame inside its superview's widget, in
 // the same order, hidden when the view is. A label shows its text, an image view its
