@@ -39,7 +39,7 @@ void MainQueue::async(Task task) {
     std::lock_guard lock(mutex_);
     ready_.push_back(std::move(task));
   }
-  wakeUp_.notify_all();
+  notifyWaiters();
 }
 
 void MainQueue::asyncAfter(Duration delay, Task task) {
@@ -48,7 +48,7 @@ void MainQueue::asyncAfter(Duration delay, Task task) {
     timers_.push_back(Timer{clock_->now() + delay, nextSequence_++, std::move(task)});
     std::push_heap(timers_.begin(), timers_.end(), [](const Timer& a, const Timer& b) { return later(a, b); });
   }
-  wakeUp_.notify_all();
+  notifyWaiters();
 }
 
 void MainQueue::collectDueTimersLocked(TimePoint now) {
@@ -116,7 +116,7 @@ void MainQueue::setClock(std::shared_ptr<Clock> clock) {
     std::lock_guard lock(mutex_);
     clock_ = clock ? std::move(clock) : std::make_shared<SystemClock>();
   }
-  wakeUp_.notify_all();
+  notifyWaiters();
 }
 
 void MainQueue::discardPending() {
@@ -134,6 +134,28 @@ std::size_t MainQueue::pendingCount() const {
   return ready_.size() + timers_.size();
 }
 
-void MainQueue::wake() { wakeUp_.notify_all(); }
+void MainQueue::wake() { notifyWaiters(); }
+
+void MainQueue::notifyWaiters() {
+  std::shared_ptr<const WakeHandler> handler;
+  {
+    std::lock_guard lock(mutex_);
+    handler = wakeHandler_;
+  }
+  wakeUp_.notify_all();
+  if (handler) (*handler)();
+}
+
+void MainQueue::setWakeHandler(WakeHandler handler) {
+  std::lock_guard lock(mutex_);
+  wakeHandler_ = handler ? std::make_shared<const WakeHandler>(std::move(handler)) : nullptr;
+}
+
+std::optional<Duration> MainQueue::timeUntilNextTask() const {
+  std::lock_guard lock(mutex_);
+  if (!ready_.empty()) return Duration::zero();
+  if (timers_.empty()) return std::nullopt;
+  return std::max(Duration::zero(), timers_.front().deadline - clock_->now());
+}
 
 }  // namespace keln::dispatch

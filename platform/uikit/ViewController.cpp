@@ -51,6 +51,10 @@ NavigationItem& ViewController::navigationItem() {
 
 std::optional<std::string> ViewController::presentationRefusal(const std::shared_ptr<ViewController>& controller) const {
   if (controller == nullptr) return "Attempt to present a nil view controller on " + description() + ".";
+  if (auto reason = presentationUnavailableReason()) {
+    return "Attempt to present " + controller->description() + " on " + description() +
+           " which cannot present: " + *reason + ".";
+  }
   if (presented_ != nullptr) {
     return "Attempt to present " + controller->description() + " on " + description() +
            " which is already presenting " + presented_->description() + ".";
@@ -91,6 +95,7 @@ void ViewController::present(const std::shared_ptr<ViewController>& controller, 
   if (controller->modalPresentationStyle_ == ModalPresentationStyle::fullScreen && view_ != nullptr) {
     presentedView->setFrame(view_->bounds());
   }
+  didPresent(controller, animated);
   runOnMainQueue([weakController = std::weak_ptr<ViewController>(controller), completion = std::move(completion)] {
     if (auto strong = weakController.lock()) strong->beingPresented_ = false;
     if (completion) completion();
@@ -113,11 +118,16 @@ void ViewController::dismiss(bool animated, Completion completion) {
   presenter->presented_.reset();
   dismissed->beingDismissed_ = true;
   dismissed->lastTransitionAnimated_ = animated;
+  presenter->didDismiss(dismissed, animated);
   runOnMainQueue([dismissed, completion = std::move(completion)] {
     dismissed->beingDismissed_ = false;
     if (completion) completion();
   });
 }
+
+void ViewController::didPresent(const std::shared_ptr<ViewController>&, bool) {}
+
+void ViewController::didDismiss(const std::shared_ptr<ViewController>&, bool) {}
 
 std::shared_ptr<ViewController> ViewController::presentingViewController() const {
   std::shared_ptr<ViewController> hold;

@@ -174,6 +174,11 @@ void PaymentViewController::closeButtonAction() {
   dismiss(true, nullptr);
 }
 
+bool PaymentViewController::accessibilityPerformEscape() {
+  closeButtonAction();
+  return true;
+}
+
 void PaymentViewController::webView(const std::shared_ptr<webkit::WebView>&,
                                     const webkit::NavigationAction& decidePolicyFor, DecisionHandler decisionHandler) {
   if (viewModel_->isRedirectURL(decidePolicyFor.request().url())) {

@@ -50,6 +50,9 @@ class PaymentViewController final : public BaseViewController,
 
   void backButtonAction();
   void closeButtonAction();
+  // The user's escape (closing the checkout's window) acts as the close button, whichever
+  // bar button shows.
+  bool accessibilityPerformEscape() override;
   void applePayCompleted(ApplePayStatus status);
 
   const std::shared_ptr<PaymentView>& contentView() const { return contentView_; }

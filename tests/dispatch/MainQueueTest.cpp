@@ -101,5 +101,32 @@ TEST(MainQueue, IdleRunForSleepsInsteadOfSpinning) {
   }
 }
 
+TEST(MainQueue, AnEventLoopIsToldOfEveryPostAndSeesTheNextDeadline) {
+  MainQueue queue;
+  auto clock = std::make_shared<ManualClock>();
+  queue.setClock(clock);
+  std::atomic<int> wakes{0};
+  queue.setWakeHandler([&] { ++wakes; });
+  EXPECT_EQ(queue.timeUntilNextTask(), std::nullopt) << "nothing waits: sleep until woken";
+
+  queue.asyncAfter(3s, [] {});
+  EXPECT_EQ(wakes.load(), 1);
+  EXPECT_EQ(queue.timeUntilNextTask(), Duration(3s));
+  clock->advance(1s);
+  EXPECT_EQ(queue.timeUntilNextTask(), Duration(2s));
+  std::thread([&] { queue.async([] {}); }).join();
+  EXPECT_EQ(wakes.load(), 2);
+  EXPECT_EQ(queue.timeUntilNextTask(), Duration::zero());
+  queue.runPending();
+  EXPECT_EQ(queue.timeUntilNextTask(), Duration(2s));
+  queue.setClock(clock);
+  queue.wake();
+  EXPECT_EQ(wakes.load(), 4);
+
+  queue.setWakeHandler(nullptr);
+  queue.async([] {});
+  EXPECT_EQ(wakes.load(), 4);
+}
+
 }  // namespace
 }  // namespace keln::dispatch

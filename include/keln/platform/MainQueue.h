@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <deque>
+#include <optional>
 #include <vector>
 
 namespace keln::dispatch {
@@ -45,7 +46,8 @@ class ManualClock final : public Clock {
 //
 // Every SDK callback reaches the host through this queue, so a host must drive it (for
 // example from its own event loop, by calling runPending() regularly, or with
-// runUntil()).
+// runUntil()). An event loop that drives the queue installs a wake handler and sleeps
+// until timeUntilNextTask() has passed or the handler tells it to look again.
 class MainQueue {
  public:
   using Task = std::function<void()>;
@@ -83,9 +85,20 @@ class MainQueue {
   // Number of tasks waiting, due or not.
   std::size_t pendingCount() const;
 
-  // Wakes a thread blocked in runUntil() so that it looks at the clock again (used by
-  // ManualClock::advance).
+  // Wakes a thread blocked in runUntil(), and the event loop behind the wake handler, so
+  // that they look at the clock again (used by ManualClock::advance).
   void wake();
+
+  // Called on the posting thread after each async(), asyncAfter(), setClock() and wake(),
+  // so that an event loop driving this queue can look at it again. It must be safe to call
+  // from any thread and must not call back into this queue. Null removes it; a call already
+  // under way on another thread may still finish after the removal.
+  using WakeHandler = std::function<void()>;
+  void setWakeHandler(WakeHandler handler);
+
+  // How long, on the queue's clock, until a waiting task is due: zero when one is due now,
+  // nullopt when none waits. Any thread.
+  std::optional<Duration> timeUntilNextTask() const;
 
  private:
   struct Timer {
@@ -97,6 +110,8 @@ class MainQueue {
   // Moves due timers to the ready list; caller holds mutex_.
   void collectDueTimersLocked(TimePoint now);
   bool runOneLocked(std::unique_lock<std::mutex>& lock);
+  // Wakes runUntil() and calls the wake handler; caller does not hold mutex_.
+  void notifyWaiters();
 
   mutable std::mutex mutex_;
   std::condition_variable wakeUp_;
@@ -104,6 +119,7 @@ class MainQueue {
   std::vector<Timer> timers_;       // guarded by mutex_; a min-heap on (deadline, sequence)
   std::uint64_t nextSequence_ = 0;  // guarded by mutex_
   std::shared_ptr<Clock> clock_;    // guarded by mutex_
+  std::shared_ptr<const WakeHandler> wakeHandler_;  // guarded by mutex_
 };
 
 }  // namespace keln::dispatch

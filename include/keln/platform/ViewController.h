@@ -101,8 +101,27 @@ class ViewController : public std::enable_shared_from_this<ViewController> {
 
   std::shared_ptr<ViewController> parent() const { return parent_.lock(); }
 
+  // Why this controller cannot present another one now (for instance, a window controller
+  // with no display to show a window on); nullopt when it can. present() refuses while it
+  // holds, and the SDK ends a payment started from such a controller with this text as a
+  // configuration error, before anything is sent.
+  virtual std::optional<std::string> presentationUnavailableReason() const { return std::nullopt; }
+
+  // Asked to close this screen the way the user's escape does (the window's close from the
+  // window manager). Returns true when the controller handled it; the default does not.
+  virtual bool accessibilityPerformEscape() { return false; }
+
   // "<TypeName: 0x...>", as the platform's log lines name objects.
   virtual std::string description() const;
+
+ protected:
+  // Called on the presenter once `controller` has been presented from it (its view
+  // loaded), before the presentation's completion is queued. A presenter that shows its
+  // presented controller somewhere (a window) does so here.
+  virtual void didPresent(const std::shared_ptr<ViewController>& controller, bool animated);
+  // Called on the presenter once `controller` has been dismissed from it, before the
+  // dismissal's completion is queued.
+  virtual void didDismiss(const std::shared_ptr<ViewController>& controller, bool animated);
 
  private:
   friend class NavigationController;

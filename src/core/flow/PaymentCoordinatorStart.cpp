@@ -36,6 +36,12 @@ void PaymentCoordinator::start(const std::shared_ptr<uikit::ViewController>& fro
     failToStart(std::move(completion), "Missing presenting view controller");
     return;
   }
+  // A host controller that cannot show screens at all (no display) says why; the payment
+  // ends with that reason before anything is built or sent.
+  if (auto reason = from->presentationUnavailableReason()) {
+    failToStart(std::move(completion), *reason);
+    return;
+  }
   // A start from the controller that shows the checkout replaces the screen in place;
   // any other start must be able to present the checkout, or nothing of it is built: a
   // checkout screen that joined the (loaded) navigation controller would open the

@@ -1,0 +1,231 @@
+#include "gtk/PresentedWindow.h"
+
+#include <keln/gtk/WindowViewController.h>
+#include <keln/platform/MainQueue.h>
+
+#include "gtk/FrameBox.h"
+#include "gtk/MainQueueSource.h"
+#include "uikit/BarButtonItem.h"
+#include "uikit/NavigationController.h"
+#include "uikit/NavigationItem.h"
+#include "uikit/View.h"
+
+namespace keln::gtk {
+namespace {
+
+// The host window's size: as allocated when it is on screen, else as it will open.
+void sizeOf(GtkWindow* window, int& width, int& height) {
+  width = 0;
+  height = 0;
+  if (window != nullptr) {
+    width = gtk_widget_get_width(GTK_WIDGET(window));
+    height = gtk_widget_get_height(GTK_WIDGET(window));
+  }
+  if (width > 0 && height > 0) return;
+  if (window != nullptr) gtk_window_get_default_size(window, &width, &height);
+  if (width <= 0) width = 400;
+  if (height <= 0) height = 600;
+}
+
+struct BarButtonClick {
+  std::weak_ptr<uikit::BarButtonItem> item;
+  std::weak_ptr<PresentedWindow> window;
+};
+
+}  // namespace
+
+PresentedWindow::PresentedWindow()
+    : widgets_([this] {
+        // widgets_ runs this only while it (and so this window) is alive.
+        refresh();
+      }) {}
+
+PresentedWindow::~PresentedWindow() { close(); }
+
+void PresentedWindow::open(GtkWindow* parent, const std::shared_ptr<uikit::ViewController>& controller) {
+  controller_ = controller;
+  window_ = GTK_WINDOW(g_object_ref_sink(gtk_window_new()));
+  gtk_widget_set_name(GTK_WIDGET(window_), checkoutWindowName);
+  int width = 0;
+  int height = 0;
+  sizeOf(parent, width, height);
+  gtk_window_set_default_size(window_, width, height);
+  pendingWidth_ = width;
+  pendingHeight_ = height;
+  gtk_window_set_transient_for(window_, parent);
+  gtk_window_set_modal(window_, TRUE);
+  gtk_window_set_destroy_with_parent(window_, TRUE);
+
+  headerBar_ = gtk_header_bar_new();
+  gtk_header_bar_set_show_title_buttons(GTK_HEADER_BAR(headerBar_), FALSE);
+  gtk_header_bar_set_title_widget(GTK_HEADER_BAR(headerBar_), gtk_label_new(nullptr));
+  gtk_window_set_titlebar(window_, headerBar_);
+
+  GtkWidget* content = widgets_.container();
+  gtk_widget_set_hexpand(content, TRUE);
+  gtk_widget_set_vexpand(content, TRUE);
+  gtk_window_set_child(window_, content);
+  std::weak_ptr<PresentedWindow> weakSelf = weak_from_this();
+  frameBoxOnResize(content, [weakSelf](int, int) {
+    // Allocation is under way: refresh right after it rather than inside it.
+    auto self = weakSelf.lock();
+    if (self == nullptr || self->refreshQueued_) return;
+    self->refreshQueued_ = true;
+    g_idle_add_full(
+        G_PRIORITY_HIGH_IDLE,
+        [](gpointer data) {
+          auto* weak = static_cast<std::weak_ptr<PresentedWindow>*>(data);
+          if (auto strong = weak->lock()) {
+            strong->refreshQueued_ = false;
+            strong->refresh();
+          }
+          return G_SOURCE_REMOVE;
+        },
+        new std::weak_ptr<PresentedWindow>(weakSelf),
+        [](gpointer data) { delete static_cast<std::weak_ptr<PresentedWindow>*>(data); });
+  });
+  g_signal_connect(window_, "close-request", G_CALLBACK(&PresentedWindow::closeRequested), this);
+  g_signal_connect(window_, "destroy", G_CALLBACK(&PresentedWindow::destroyed), this);
+  if (parent != nullptr) {
+    parent_ = parent;
+    g_object_add_weak_pointer(G_OBJECT(parent_), reinterpret_cast<gpointer*>(&parent_));
+    parentUnrealized_ = g_signal_connect_swapped(
+        parent_, "unrealize", G_CALLBACK(+[](PresentedWindow* self) {
+          // GTK keeps no reference to a transient parent: let go of it while it still exists.
+          if (self->window_ != nullptr) gtk_window_set_transient_for(self->window_, nullptr);
+          self->escapeLater();
+        }),
+        this);
+  }
+  observer_ = MainQueueSource::addObserver([weakSelf] {
+    if (auto self = weakSelf.lock()) self->refresh();
+  });
+  refresh();
+  gtk_window_present(window_);
+}
+
+void PresentedWindow::close() {
+  if (observer_ != 0) MainQueueSource::removeObserver(observer_);
+  observer_ = 0;
+  if (parent_ != nullptr) {
+    g_signal_handler_disconnect(parent_, parentUnrealized_);
+    g_object_remove_weak_pointer(G_OBJECT(parent_), reinterpret_cast<gpointer*>(&parent_));
+    parent_ = nullptr;
+  }
+  if (window_ == nullptr) return;
+  widgets_.clear();
+  g_signal_handlers_disconnect_by_data(window_, this);
+  GtkWindow* window = window_;
+  window_ = nullptr;
+  headerBar_ = nullptr;
+  barButton_ = nullptr;
+  if (!destroyedElsewhere_) gtk_window_destroy(window);
+  g_object_unref(window);
+}
+
+std::shared_ptr<uikit::ViewController> PresentedWindow::topController() const {
+  auto controller = controller_.lock();
+  if (auto navigation = std::dynamic_pointer_cast<uikit::NavigationController>(controller)) {
+    if (auto top = navigation->topViewController()) return top;
+  }
+  return controller;
+}
+
+void PresentedWindow::matchPresenterSize() {
+  // The default size counts the window's own decorations (a frame drawn by GTK around a
+  // window with a header bar), so the first size can differ from the presenter's by their
+  // width: correct it once, as soon as the window has a size.
+  if (pendingWidth_ == 0 && pendingHeight_ == 0) return;
+  const int width = gtk_widget_get_width(GTK_WIDGET(window_));
+  const int height = gtk_widget_get_height(GTK_WIDGET(window_));
+  if (width <= 0 || height <= 0) return;
+  int defaultWidth = 0;
+  int defaultHeight = 0;
+  gtk_window_get_default_size(window_, &defaultWidth, &defaultHeight);
+  if (width != pendingWidth_ || height != pendingHeight_) {
+    gtk_window_set_default_size(window_, defaultWidth + pendingWidth_ - width, defaultHeight + pendingHeight_ - height);
+  }
+  pendingWidth_ = 0;
+  pendingHeight_ = 0;
+}
+
+void PresentedWindow::refresh() {
+  if (window_ == nullptr) return;
+  matchPresenterSize();
+  auto controller = controller_.lock();
+  GtkWidget* content = widgets_.container();
+  int width = gtk_widget_get_width(content);
+  int height = gtk_widget_get_height(content);
+  if (width <= 0 || height <= 0) gtk_window_get_default_size(window_, &width, &height);
+  widgets_.update(controller != nullptr ? controller->view() : nullptr, width, height);
+  updateBarButton(topController());
+}
+
+void PresentedWindow::updateBarButton(const std::shared_ptr<uikit::ViewController>& top) {
+  std::shared_ptr<uikit::BarButtonItem> item = top != nullptr ? top->navigationItem().leftBarButtonItem() : nullptr;
+  if (item == barButtonItem_.lock() && (item == nullptr) == (barButton_ == nullptr)) return;
+  if (barButton_ != nullptr) gtk_header_bar_remove(GTK_HEADER_BAR(headerBar_), barButton_);
+  barButton_ = nullptr;
+  barButtonItem_ = item;
+  if (item == nullptr) return;
+
+  const char* name = "keln-bar-button";
+  const char* label = "Button";
+  if (item->systemItem() == uikit::BarButtonItem::SystemItem::close) {
+    barButton_ = gtk_button_new_from_icon_name("window-close-symbolic");
+    name = closeButtonWidgetName;
+    label = "Close";
+  } else if (item->image() && item->image()->isSymbolImage()) {
+    barButton_ = gtk_button_new_from_icon_name(iconNameForSymbol(item->image()->name()));
+    if (item->image()->name() == "chevron.backward") {
+      name = backButtonWidgetName;
+      label = "Back";
+    }
+  } else {
+    barButton_ = gtk_button_new();
+    if (item->image() && item->image()->path()) {
+      gtk_button_set_child(GTK_BUTTON(barButton_), gtk_image_new_from_file(item->image()->path()->c_str()));
+    }
+  }
+  gtk_widget_set_name(barButton_, name);
+  gtk_accessible_update_property(GTK_ACCESSIBLE(barButton_), GTK_ACCESSIBLE_PROPERTY_LABEL, label, -1);
+  gtk_widget_set_tooltip_text(barButton_, label);
+  g_signal_connect_data(
+      barButton_, "clicked", G_CALLBACK(+[](GtkButton*, gpointer data) {
+        auto* click = static_cast<BarButtonClick*>(data);
+        if (auto tapped = click->item.lock()) tapped->tap();
+        if (auto window = click->window.lock()) window->refresh();
+      }),
+      new BarButtonClick{item, weak_from_this()}, [](gpointer data, GClosure*) { delete static_cast<BarButtonClick*>(data); },
+      static_cast<GConnectFlags>(0));
+  gtk_header_bar_pack_start(GTK_HEADER_BAR(headerBar_), barButton_);
+}
+
+gboolean PresentedWindow::closeRequested(GtkWindow*, gpointer self) {
+  static_cast<PresentedWindow*>(self)->escape();
+  return TRUE;  // the window closes when the controller is dismissed
+}
+
+void PresentedWindow::destroyed(GtkWidget*, gpointer data) {
+  auto* self = static_cast<PresentedWindow*>(data);
+  self->destroyedElsewhere_ = true;
+  self->escapeLater();
+}
+
+void PresentedWindow::escapeLater() {
+  dispatch::MainQueue::main().async([weakSelf = weak_from_this()] {
+    if (auto strong = weakSelf.lock()) strong->escape();
+  });
+}
+
+void PresentedWindow::escape() {
+  std::shared_ptr<PresentedWindow> keep = shared_from_this();  // escaping may dismiss and release this window
+  auto top = topController();
+  if (top == nullptr) return;
+  if (!top->accessibilityPerformEscape()) {
+    if (auto controller = controller_.lock()) controller->dismiss(true);
+  }
+  refresh();
+}
+
+}  // namespace keln::gtk

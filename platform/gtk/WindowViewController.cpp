@@ -1,0 +1,68 @@
+#include <keln/gtk/WindowViewController.h>
+
+#include "gtk/DesktopURLOpener.h"
+#include "gtk/MainQueueSource.h"
+#include "gtk/PresentedWindow.h"
+#include "gtk/WebKitWebEngine.h"
+#include "uikit/View.h"
+
+namespace keln::gtk {
+
+bool initialize() {
+  if (!gtk_init_check()) return false;
+  MainQueueSource::attach(g_main_context_default());
+  static const bool frontEndInstalled = [] {
+    installWebKitEngine();
+    installDesktopURLOpener();
+    return true;
+  }();
+  return frontEndInstalled;
+}
+
+std::shared_ptr<WindowViewController> WindowViewController::make(GtkWindow* window) {
+  return std::make_shared<WindowViewController>(window);
+}
+
+WindowViewController::WindowViewController(GtkWindow* window) : window_(window), hasDisplay_(initialize()) {
+  if (window_ != nullptr) g_object_add_weak_pointer(G_OBJECT(window_), reinterpret_cast<gpointer*>(&window_));
+}
+
+WindowViewController::~WindowViewController() {
+  if (presentedWindow_ != nullptr) presentedWindow_->close();
+  if (window_ != nullptr) g_object_remove_weak_pointer(G_OBJECT(window_), reinterpret_cast<gpointer*>(&window_));
+}
+
+GtkWindow* WindowViewController::presentedWindow() const {
+  return presentedWindow_ != nullptr ? presentedWindow_->window() : nullptr;
+}
+
+std::optional<std::string> WindowViewController::presentationUnavailableReason() const {
+  if (!hasDisplay_) return "No display could be opened to show the checkout window";
+  if (window_ == nullptr) return "No host window to present the checkout from";
+  return std::nullopt;
+}
+
+void WindowViewController::loadView() {
+  int width = 0;
+  int height = 0;
+  if (window_ != nullptr) {
+    width = gtk_widget_get_width(GTK_WIDGET(window_));
+    height = gtk_widget_get_height(GTK_WIDGET(window_));
+    if (width <= 0 || height <= 0) gtk_window_get_default_size(window_, &width, &height);
+  }
+  setView(std::make_shared<uikit::View>(uikit::Rect(0, 0, std::max(width, 0), std::max(height, 0))));
+}
+
+void WindowViewController::didPresent(const std::shared_ptr<uikit::ViewController>& controller, bool) {
+  if (presentedWindow_ != nullptr) presentedWindow_->close();
+  presentedWindow_ = std::make_shared<PresentedWindow>();
+  presentedWindow_->open(window_, controller);
+}
+
+void WindowViewController::didDismiss(const std::shared_ptr<uikit::ViewController>&, bool) {
+  if (presentedWindow_ == nullptr) return;
+  std::shared_ptr<PresentedWindow> closing = std::move(presentedWindow_);
+  closing->close();
+}
+
+}  // namespace keln::gtk
