@@ -89,13 +89,13 @@ class ClientQuery {
 
   void run() {
     bool done = false;
-    bool ok = false;
+    std::string failure = "no reply in time";
     client_.request<keln::TransactionStatusDTO>(router_, [&](keln::Result<keln::TransactionStatusDTO> result) {
-      ok = result.isSuccess();
+      failure = result.isSuccess() ? "" : result.error()->description();
       done = true;
     });
-    keln::dispatch::MainQueue::main().runUntil([&] { return done; }, std::chrono::seconds(10));
-    if (!ok) throw std::runtime_error("status query through the client failed");
+    keln::dispatch::MainQueue::main().runUntil([&] { return done; }, std::chrono::seconds(60));
+    if (!failure.empty()) throw std::runtime_error("status query through the client failed: " + failure);
   }
 
  private:

@@ -3,24 +3,27 @@
 // Internal: the I/O side of a Session.
 
 #include <atomic>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include <curl/curl.h>
 
 #include "http/DataRequest.h"
 #include "http/DataResponse.h"
 #include "http/Session.h"
+#include "http/TLSTrust.h"
 
 namespace keln::http {
 
 // The I/O side of a Session: one thread driving one libcurl multi handle, whose
-// connection cache keeps connections open between requests. The maps at the end are
-// touched by the I/O thread only, and by the thread that stopped it once it has ended.
+// connection cache keeps connections open between requests. Easy handles are kept and
+// reset for later attempts; trusted authorities, TLS sessions and host name resolutions
+// come from the process-wide TLSTrust. The members at the end are touched by the I/O
+// thread only, and by the thread that stopped it once it has ended.
 class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
  public:
   SessionEngine(Session& owner, const SessionConfiguration& configuration);
@@ -74,6 +77,8 @@ class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
   void startAttempt(const std::shared_ptr<DataRequest>& request);
   std::unique_ptr<Transfer> makeTransfer(const std::shared_ptr<DataRequest>& request, URLRequest urlRequest);
   void transferDone(CURL* easy, CURLcode code);
+  // Takes back the easy handle of a finished transfer (removed from the multi handle).
+  void recycle(std::unique_ptr<Transfer> transfer);
   void attemptFailed(const std::shared_ptr<DataRequest>& request, DataResponse failed);
   void finish(const std::shared_ptr<DataRequest>& request, DataResponse response);
   std::shared_ptr<const Error> validateReply(const DataRequest& request, const Transfer& transfer) const;
@@ -83,19 +88,19 @@ class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
 
   Session& owner_;
   const SessionConfiguration configuration_;
-  std::string trustedAuthorities_;  // PEM; empty: the system's only
+  const TLSTrust& trust_;
   CURLM* multi_ = nullptr;
-  CURLSH* share_ = nullptr;
   std::thread thread_;
   std::atomic<bool> stopped_{false};
 
   std::mutex mutex_;
-  std::deque<Command> commands_;  // guarded by mutex_
+  std::vector<Command> commands_;  // guarded by mutex_
   bool stopping_ = false;         // guarded by mutex_
 
   // I/O thread only.
   std::unordered_map<DataRequest*, std::shared_ptr<DataRequest>> unfinished_;
   std::unordered_map<CURL*, std::unique_ptr<Transfer>> transfers_;
+  std::vector<CURL*> idleHandles_;
 };
 
 }  // namespace keln::http

@@ -386,6 +386,33 @@ TEST_F(SessionTest, ReusesOneConnectionForSequentialRequests) {
   }
 }
 
+// Every session of the process verifies against authorities loaded once, and a fresh
+// session resumes the TLS session of an earlier one, but only when both trust the same
+// authorities: a session never rides on a verification its own authorities would fail.
+TEST_F(SessionTest, ResumesTLSSessionsOnlyAmongSessionsTrustingTheSameAuthorities) {
+  LocalGateway gateway(LocalGateway::Options{.https = true});
+  gateway.setDefaultReply(GatewayReply::json(200, "{}"));
+  SessionConfiguration trusting;
+  trusting.additionalTrustedCertificatesFile = LocalGateway::trustedAuthorityPath();
+  for (int i = 0; i < 2; ++i) {
+    Session session(trusting);
+    const DataResponse response = send(session, fixed(requestTo(gateway.url() + "/r")));
+    EXPECT_EQ(response.error(), nullptr) << response.error()->description();
+  }
+  EXPECT_EQ(gateway.acceptedConnections(), 2u);
+
+  Session systemOnly;
+  const DataResponse refused = send(systemOnly, fixed(requestTo(gateway.url() + "/r")));
+  ASSERT_NE(requestError(refused), nullptr);
+  const auto* transport = dynamic_cast<const URLError*>(requestError(refused)->underlyingError().get());
+  ASSERT_NE(transport, nullptr);
+  EXPECT_EQ(transport->code(), URLError::Code::serverCertificateUntrusted) << transport->description();
+
+  const auto requests = gateway.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_TRUE(requests[1].resumedTLSSession);
+}
+
 TEST_F(SessionTest, RefusesRepliesOverTheSizeLimit) {
   LocalGateway gateway;
   gateway.enqueue({GatewayReply::json(200, std::string(kMaximumResponseBodySize, 'a')),
