@@ -129,10 +129,12 @@ CURLcode usePreloadedStore(CURL*, void* context, void*) {
 
 // The same query on a libcurl handle. Reused, it keeps its connection alive; made anew
 // for each query, it opens a connection each time, with the trusted authorities already
-// in memory.
+// in memory, and makes a full TLS handshake unless given a cache of TLS sessions.
 class BareCurlQuery {
  public:
-  explicit BareCurlQuery(const std::string& root) : handle_(curl_easy_init()) {
+  // With `share`, the handle resumes TLS sessions kept there.
+  explicit BareCurlQuery(const std::string& root, CURLSH* share = nullptr) : handle_(curl_easy_init()) {
+    if (share) curl_easy_setopt(handle_, CURLOPT_SHARE, share);
     const std::string url = root + "/api/v1/payments/tx-42/status";
     headers_ = curl_slist_append(headers_, (std::string("Authorization: Bearer ") + kToken).c_str());
     headers_ = curl_slist_append(headers_, (std::string("X-IBM-Client-Id: ") + kClientID).c_str());
@@ -219,17 +221,22 @@ void BM_StatusQueryClientOverBareCurl(benchmark::State& state) {
 BENCHMARK(BM_StatusQueryClientOverBareCurl)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 // The first status query of a fresh client over HTTPS (as every payment makes one),
-// against a fresh libcurl handle making the same first request, alternating in one run.
-// Each side's clock runs from making its client or handle until the reply is in; tearing
-// them down is not counted. A warm-up round first loads whatever is loaded once per
-// process.
+// against a fresh libcurl handle making the same first request, alternating in one run:
+// one handle with a full handshake, and one that resumes a TLS session as the client
+// does. Each side's clock runs from making its client or handle until the reply is in;
+// tearing them down is not counted. A warm-up round first loads whatever is loaded once
+// per process.
 void BM_FirstQueryOverHTTPSClientOverBareCurl(benchmark::State& state) {
   auto clientGateway = makeGateway(true);
   auto bareGateway = makeGateway(true);
+  auto resumingGateway = makeGateway(true);
+  CURLSH* sessions = curl_share_init();
+  curl_share_setopt(sessions, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
   StandardErrorToScratchFile log;
   { ClientQuery(clientGateway->url()).run(); }
   { BareCurlQuery(bareGateway->url()).run(); }
-  Clock::duration clientTime{}, bareTime{};
+  { BareCurlQuery(resumingGateway->url(), sessions).run(); }
+  Clock::duration clientTime{}, bareTime{}, resumingTime{};
   for (auto _ : state) {
     {
       const Clock::time_point start = Clock::now();
@@ -243,11 +250,20 @@ void BM_FirstQueryOverHTTPSClientOverBareCurl(benchmark::State& state) {
       bare.run();
       bareTime += Clock::now() - start;
     }
+    {
+      const Clock::time_point start = Clock::now();
+      BareCurlQuery bare(resumingGateway->url(), sessions);
+      bare.run();
+      resumingTime += Clock::now() - start;
+    }
   }
+  curl_share_cleanup(sessions);
   const double iterations = static_cast<double>(state.iterations());
   state.counters["client_us"] = seconds(clientTime) / iterations * 1e6;
   state.counters["bare_curl_us"] = seconds(bareTime) / iterations * 1e6;
+  state.counters["bare_curl_resuming_us"] = seconds(resumingTime) / iterations * 1e6;
   state.counters["ratio"] = seconds(clientTime) / seconds(bareTime);
+  state.counters["ratio_to_resuming"] = seconds(clientTime) / seconds(resumingTime);
   state.counters["client_connections_per_query"] =
       static_cast<double>(clientGateway->acceptedConnections()) / (iterations + 1);
   state.counters["bare_curl_connections_per_query"] =

@@ -94,9 +94,6 @@ SessionEngine::~SessionEngine() {
   releaseResources();
 }
 
-void SessionEngine::start() {
-  thread_ = std::thread([self = shared_from_this()] { self->run(); });
-}
 
 void SessionEngine::stop() {
   {
@@ -106,14 +103,11 @@ void SessionEngine::stop() {
   }
   stopped_.store(true);
   curl_multi_wakeup(multi_);
-  if (!thread_.joinable()) return releaseResources();
-  if (thread_.get_id() == std::this_thread::get_id()) {
-    // Stopped from an adapter or retrier: the thread ends after the current step and
-    // releases everything with the last reference to the engine.
-    thread_.detach();
-    return;
-  }
-  thread_.join();
+  if (!loop_) return releaseResources();
+  // Stopped from an adapter or retrier: the loop ends after the current step and
+  // releases everything with the last reference to the engine.
+  if (loop_->isCurrentThread()) return;
+  loop_->wait();
   releaseResources();
 }
 
@@ -137,6 +131,11 @@ void SessionEngine::post(Command command) {
     std::lock_guard lock(mutex_);
     if (stopping_) return;
     commands_.push_back(std::move(command));
+    if (!loop_) {
+      // The first command starts the loop, which finds it waiting without a wake-up.
+      loop_ = IOThreadPool::start([self = shared_from_this()] { self->run(); });
+      return;
+    }
   }
   curl_multi_wakeup(multi_);
 }

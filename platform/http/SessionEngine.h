@@ -6,7 +6,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -14,24 +13,23 @@
 
 #include "http/DataRequest.h"
 #include "http/DataResponse.h"
+#include "http/IOThreadPool.h"
 #include "http/Session.h"
 #include "http/TLSTrust.h"
 
 namespace keln::http {
 
-// The I/O side of a Session: one thread driving one libcurl multi handle, whose
-// connection cache keeps connections open between requests. Easy handles are kept and
-// reset for later attempts; trusted authorities, TLS sessions and host name resolutions
-// come from the process-wide TLSTrust. The members at the end are touched by the I/O
-// thread only, and by the thread that stopped it once it has ended.
+// The I/O side of a Session: one loop, on a thread of the IOThreadPool, driving one
+// libcurl multi handle, whose connection cache keeps connections open between requests.
+// Easy handles are kept and reset for later attempts; trusted authorities, TLS sessions
+// and host name resolutions come from the process-wide TLSTrust. The members at the end
+// are touched by the I/O loop only, and by the thread that stopped it once it has ended.
 class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
  public:
   SessionEngine(Session& owner, const SessionConfiguration& configuration);
   ~SessionEngine();
 
-  // Starts the I/O thread, which holds the engine until it ends.
-  void start();
-  // Cancels everything and waits for the I/O thread to end. Idempotent.
+  // Cancels everything and waits for the I/O loop to end. Idempotent.
   void stop();
   bool stopped() const { return stopped_.load(); }
 
@@ -40,7 +38,8 @@ class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
     return std::shared_ptr<DataRequest>(new DataRequest(weak_from_this(), std::move(convertible), interceptor));
   }
 
-  // Any thread.
+  // Any thread. The first request starts the I/O loop, which holds the engine until it
+  // ends.
   void submit(std::shared_ptr<DataRequest> request) { post(Command{Command::Kind::start, std::move(request)}); }
 
  private:
@@ -90,7 +89,7 @@ class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
   const SessionConfiguration configuration_;
   const TLSTrust& trust_;
   CURLM* multi_ = nullptr;
-  std::thread thread_;
+  std::shared_ptr<IOThreadPool::Run> loop_;  // started under mutex_ by the first command; stable once stopping_
   std::atomic<bool> stopped_{false};
 
   std::mutex mutex_;
