@@ -413,6 +413,32 @@ TEST_F(SessionTest, ResumesTLSSessionsOnlyAmongSessionsTrustingTheSameAuthoritie
   EXPECT_TRUE(requests[1].resumedTLSSession);
 }
 
+// I/O threads outlive their sessions and are handed to later ones, but never to two
+// sessions at once.
+TEST_F(SessionTest, SessionsAliveAtOnceRunOnThreadsOfTheirOwn) {
+  LocalGateway gateway;
+  gateway.setDefaultReply(GatewayReply::json(200, "{}"));
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    std::vector<std::unique_ptr<Session>> sessions;
+    std::vector<std::thread::id> threads;
+    for (int i = 0; i < 3; ++i) {
+      sessions.push_back(std::make_unique<Session>());
+      ScriptedInterceptor interceptor;
+      interceptor.onAdapt = [&threads](URLRequest request, int) {
+        threads.push_back(std::this_thread::get_id());
+        return request;
+      };
+      EXPECT_EQ(send(*sessions.back(), fixed(requestTo(gateway.url())), &interceptor).error(), nullptr);
+    }
+    ASSERT_EQ(threads.size(), 3u);
+    EXPECT_NE(threads[0], threads[1]);
+    EXPECT_NE(threads[0], threads[2]);
+    EXPECT_NE(threads[1], threads[2]);
+    while (!sessions.empty()) sessions.pop_back();
+  }
+}
+
 TEST_F(SessionTest, RefusesRepliesOverTheSizeLimit) {
   LocalGateway gateway;
   gateway.enqueue({GatewayReply::json(200, std::string(kMaximumResponseBodySize, 'a')),
