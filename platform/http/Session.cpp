@@ -5,9 +5,7 @@
 namespace keln::http {
 
 Session::Session(SessionConfiguration configuration)
-    : configuration_(std::move(configuration)), engine_(std::make_shared<SessionEngine>(*this, configuration_)) {
-  engine_->start();
-}
+    : configuration_(std::move(configuration)), engine_(std::make_shared<SessionEngine>(*this, configuration_)) {}
 
 Session::~Session() { engine_->stop(); }
 

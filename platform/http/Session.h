@@ -24,24 +24,26 @@ struct SessionConfiguration {
   // Carried for the owner: the session keeps no cache, so every request is loaded anew.
   CachePolicy requestCachePolicy = CachePolicy::useProtocolCachePolicy;
   // Tests only: a PEM file of certificate authorities trusted in addition to the
-  // system's. Peer and host name verification are always on.
+  // system's, read once per process. Peer and host name verification are always on.
   std::string additionalTrustedCertificatesFile;
 
   static SessionConfiguration defaultConfiguration() { return {}; }
 };
 
 // A set of HTTP(S) requests sharing one I/O thread and one cache of open connections
-// (kept alive and reused, TLS sessions resumed). Requests are sent on the session's own
-// thread; adapters, retriers and convertibles run there; completions run on the main
-// queue. Retry delays are measured on the main queue's clock, so the main queue must be
-// driven for a delayed retry to happen. Redirects are followed only within the origin of
-// the request (see RedirectPolicy.h); any other fails the attempt. No header field goes
-// out that the request does not hold, apart from what HTTP itself needs (Host,
-// Content-Length).
+// (kept alive and reused). Requests are sent on the session's I/O thread, started by its
+// first request (a thread left parked by an ended session is taken when there is one);
+// adapters, retriers and convertibles run there; completions run on the main queue.
+// Retry delays are measured on the main queue's clock, so the main queue must be driven
+// for a delayed retry to happen. The trusted authorities are loaded once per process, and
+// TLS sessions are resumed across all the sessions that trust the same authorities.
+// Redirects are followed only within the origin of the request (see RedirectPolicy.h); any
+// other fails the attempt. No header field goes out that the request does not hold, apart
+// from what HTTP itself needs (Host, Content-Length).
 //
 // Owned by one object, made and destroyed on the main thread. Destroying a session cancels
 // its unfinished requests (their completions never run, nor do any already posted) and
-// waits for its thread to stop; it never blocks on the network.
+// waits for its I/O to stop; it never blocks on the network.
 class Session {
  public:
   explicit Session(SessionConfiguration configuration = SessionConfiguration::defaultConfiguration());

@@ -4,9 +4,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include <keln/platform/MainQueue.h>
 #include <keln/platform/Result.h>
@@ -17,11 +16,6 @@
 
 namespace keln::http {
 namespace {
-
-void initializeCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 // An error thrown by code the session calls (a convertible or an adapter), kept with its
 // texts and the exception itself.
@@ -82,36 +76,17 @@ bool mimeTypeMatches(const std::string& acceptable, const std::string& actual) {
   return type == actual.substr(0, actualSlash) && (subtype == "*" || subtype == actual.substr(actualSlash + 1));
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream contents;
-  contents << file.rdbuf();
-  return contents.str();
-}
+// Idle easy handles a session keeps for its next attempts.
+constexpr std::size_t kIdleHandlesKept = 4;
 
 }  // namespace
 
 SessionEngine::SessionEngine(Session& owner, const SessionConfiguration& configuration)
-    : owner_(owner), configuration_(configuration) {
-  initializeCurlOnce();
+    : owner_(owner),
+      configuration_(configuration),
+      trust_(TLSTrust::forAdditionalCertificates(configuration_.additionalTrustedCertificatesFile)) {
   multi_ = curl_multi_init();
-  share_ = curl_share_init();
-  if (!multi_ || !share_) {
-    if (multi_) curl_multi_cleanup(multi_);
-    if (share_) curl_share_cleanup(share_);
-    throw std::runtime_error("HTTP session: libcurl could not be set up");
-  }
-  curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
-  curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-  if (!configuration_.additionalTrustedCertificatesFile.empty()) {
-    std::string systemBundle = "/etc/ssl/certs/ca-certificates.crt";
-    if (CURL* probe = curl_easy_init()) {
-      char* path = nullptr;
-      if (curl_easy_getinfo(probe, CURLINFO_CAINFO, &path) == CURLE_OK && path) systemBundle = path;
-      curl_easy_cleanup(probe);
-    }
-    trustedAuthorities_ = readFile(systemBundle) + "\n" + readFile(configuration_.additionalTrustedCertificatesFile);
-  }
+  if (!multi_) throw std::runtime_error("HTTP session: libcurl could not be set up");
 }
 
 SessionEngine::~SessionEngine() {
@@ -119,9 +94,6 @@ SessionEngine::~SessionEngine() {
   releaseResources();
 }
 
-void SessionEngine::start() {
-  thread_ = std::thread([self = shared_from_this()] { self->run(); });
-}
 
 void SessionEngine::stop() {
   {
@@ -131,14 +103,11 @@ void SessionEngine::stop() {
   }
   stopped_.store(true);
   curl_multi_wakeup(multi_);
-  if (!thread_.joinable()) return releaseResources();
-  if (thread_.get_id() == std::this_thread::get_id()) {
-    // Stopped from an adapter or retrier: the thread ends after the current step and
-    // releases everything with the last reference to the engine.
-    thread_.detach();
-    return;
-  }
-  thread_.join();
+  if (!loop_) return releaseResources();
+  // Stopped from an adapter or retrier: the loop ends after the current step and
+  // releases everything with the last reference to the engine.
+  if (loop_->isCurrentThread()) return;
+  loop_->wait();
   releaseResources();
 }
 
@@ -146,15 +115,15 @@ void SessionEngine::releaseResources() {
   if (!multi_) return;
   for (auto& [easy, transfer] : transfers_) curl_multi_remove_handle(multi_, easy);
   transfers_.clear();
+  for (CURL* easy : idleHandles_) curl_easy_cleanup(easy);
+  idleHandles_.clear();
   unfinished_.clear();
   {
     std::lock_guard lock(mutex_);
     commands_.clear();
   }
   curl_multi_cleanup(multi_);
-  curl_share_cleanup(share_);
   multi_ = nullptr;
-  share_ = nullptr;
 }
 
 void SessionEngine::post(Command command) {
@@ -162,19 +131,26 @@ void SessionEngine::post(Command command) {
     std::lock_guard lock(mutex_);
     if (stopping_) return;
     commands_.push_back(std::move(command));
+    if (!loop_) {
+      // The first command starts the loop, which finds it waiting without a wake-up.
+      loop_ = IOThreadPool::start([self = shared_from_this()] { self->run(); });
+      return;
+    }
   }
   curl_multi_wakeup(multi_);
 }
 
 void SessionEngine::run() {
+  // Swapped with the shared list, so that both keep their storage from round to round.
+  std::vector<Command> commands;
   while (true) {
-    std::deque<Command> commands;
     {
       std::lock_guard lock(mutex_);
       if (stopping_) return;
       commands.swap(commands_);
     }
     for (Command& command : commands) handle(std::move(command));
+    commands.clear();
 
     int running = 0;
     curl_multi_perform(multi_, &running);
@@ -232,7 +208,13 @@ std::unique_ptr<SessionEngine::Transfer> SessionEngine::makeTransfer(const std::
   auto transfer = std::make_unique<Transfer>(std::move(urlRequest));
   transfer->request = request;
   transfer->url = transfer->urlRequest.url().absoluteString();
-  CURL* easy = curl_easy_init();
+  CURL* easy = nullptr;
+  if (!idleHandles_.empty()) {
+    easy = idleHandles_.back();
+    idleHandles_.pop_back();
+  } else {
+    easy = curl_easy_init();
+  }
   if (!easy) return nullptr;
   transfer->easy = easy;
   const URLRequest& r = transfer->urlRequest;
@@ -240,7 +222,11 @@ std::unique_ptr<SessionEngine::Transfer> SessionEngine::makeTransfer(const std::
   curl_easy_setopt(easy, CURLOPT_URL, transfer->url.c_str());
   curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get());
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy, CURLOPT_SHARE, share_);
+  if (trust_.apply(easy) != CURLE_OK) return nullptr;
+  // The authorities are loaded (once per process) before the transfer starts, so that
+  // loading them does not count against its time-outs.
+  const std::optional<std::string>& scheme = transfer->urlRequest.url().scheme();
+  if (scheme && foundation::asciiCaseInsensitiveEquals(*scheme, "https")) trust_.store();
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorBuffer);
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   // Redirects stay within the request's origin (checked in onHeader); libcurl is held to
@@ -252,10 +238,6 @@ std::unique_ptr<SessionEngine::Transfer> SessionEngine::makeTransfer(const std::
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 16L);
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
-  if (!trustedAuthorities_.empty()) {
-    curl_blob blob{trustedAuthorities_.data(), trustedAuthorities_.size(), CURL_BLOB_NOCOPY};
-    curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
-  }
 
   // The total limit runs from the start of the attempt; the idle limit is the shorter of
   // the request's and the session's, and also bounds connecting.
@@ -297,6 +279,16 @@ std::unique_ptr<SessionEngine::Transfer> SessionEngine::makeTransfer(const std::
   if (!r.headers().value("Expect")) transfer->headerList = curl_slist_append(transfer->headerList, "Expect:");
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headerList);
   return transfer;
+}
+
+void SessionEngine::recycle(std::unique_ptr<Transfer> transfer) {
+  CURL* easy = std::exchange(transfer->easy, nullptr);
+  if (idleHandles_.size() < kIdleHandlesKept) {
+    curl_easy_reset(easy);
+    idleHandles_.push_back(easy);
+  } else {
+    curl_easy_cleanup(easy);
+  }
 }
 
 size_t SessionEngine::onBody(char* data, size_t size, size_t count, void* context) {
@@ -379,7 +371,7 @@ void SessionEngine::transferDone(CURL* easy, CURLcode code) {
   if (transfer->bodyReceived && !transfer->tooLarge) data = std::move(transfer->body);
   DataResponse outcome(std::move(transfer->urlRequest), std::move(response), std::move(data), error);
   const std::shared_ptr<DataRequest> request = transfer->request;
-  transfer.reset();
+  recycle(std::move(transfer));
   if (error) {
     attemptFailed(request, std::move(outcome));
   } else {
@@ -392,17 +384,16 @@ std::shared_ptr<const Error> SessionEngine::validateReply(const DataRequest& req
   const bool hasBody = transfer.bodyReceived && !transfer.body.empty();
   if (request.validates_) {
     if (status < 200 || status >= 300) return makeError(RequestError::unacceptableStatusCode(status));
-    if (hasBody) {
-      std::vector<std::string> acceptable{"*/*"};
-      if (auto accept = transfer.urlRequest.headers().value("Accept")) {
-        acceptable.clear();
-        std::string_view rest = *accept;
-        while (true) {
-          const auto comma = rest.find(',');
-          acceptable.emplace_back(rest.substr(0, comma));
-          if (comma == std::string_view::npos) break;
-          rest.remove_prefix(comma + 1);
-        }
+    const std::optional<std::string> accept = transfer.urlRequest.headers().value("Accept");
+    if (hasBody && accept) {
+      // Without an Accept header any type is accepted.
+      std::vector<std::string> acceptable;
+      std::string_view rest = *accept;
+      while (true) {
+        const auto comma = rest.find(',');
+        acceptable.emplace_back(rest.substr(0, comma));
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
       }
       const auto contentType = transfer.responseHeaders.value("Content-Type");
       const std::string actual = contentType ? mimeType(*contentType) : std::string();

@@ -391,6 +391,59 @@ TEST_F(SessionTest, ReusesOneConnectionForSequentialRequests) {
   }
 }
 
+// Every session of the process verifies against authorities loaded once, and a fresh
+// session resumes the TLS session of an earlier one, but only when both trust the same
+// authorities: a session never rides on a verification its own authorities would fail.
+TEST_F(SessionTest, ResumesTLSSessionsOnlyAmongSessionsTrustingTheSameAuthorities) {
+  LocalGateway gateway(LocalGateway::Options{.https = true});
+  gateway.setDefaultReply(GatewayReply::json(200, "{}"));
+  SessionConfiguration trusting;
+  trusting.additionalTrustedCertificatesFile = LocalGateway::trustedAuthorityPath();
+  for (int i = 0; i < 2; ++i) {
+    Session session(trusting);
+    const DataResponse response = send(session, fixed(requestTo(gateway.url() + "/r")));
+    EXPECT_EQ(response.error(), nullptr) << response.error()->description();
+  }
+  EXPECT_EQ(gateway.acceptedConnections(), 2u);
+
+  Session systemOnly;
+  const DataResponse refused = send(systemOnly, fixed(requestTo(gateway.url() + "/r")));
+  ASSERT_NE(requestError(refused), nullptr);
+  const auto* transport = dynamic_cast<const URLError*>(requestError(refused)->underlyingError().get());
+  ASSERT_NE(transport, nullptr);
+  EXPECT_EQ(transport->code(), URLError::Code::serverCertificateUntrusted) << transport->description();
+
+  const auto requests = gateway.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_TRUE(requests[1].resumedTLSSession);
+}
+
+// I/O threads outlive their sessions and are handed to later ones, but never to two
+// sessions at once.
+TEST_F(SessionTest, SessionsAliveAtOnceRunOnThreadsOfTheirOwn) {
+  LocalGateway gateway;
+  gateway.setDefaultReply(GatewayReply::json(200, "{}"));
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    std::vector<std::unique_ptr<Session>> sessions;
+    std::vector<std::thread::id> threads;
+    for (int i = 0; i < 3; ++i) {
+      sessions.push_back(std::make_unique<Session>());
+      ScriptedInterceptor interceptor;
+      interceptor.onAdapt = [&threads](URLRequest request, int) {
+        threads.push_back(std::this_thread::get_id());
+        return request;
+      };
+      EXPECT_EQ(send(*sessions.back(), fixed(requestTo(gateway.url())), &interceptor).error(), nullptr);
+    }
+    ASSERT_EQ(threads.size(), 3u);
+    EXPECT_NE(threads[0], threads[1]);
+    EXPECT_NE(threads[0], threads[2]);
+    EXPECT_NE(threads[1], threads[2]);
+    while (!sessions.empty()) sessions.pop_back();
+  }
+}
+
 TEST_F(SessionTest, RefusesRepliesOverTheSizeLimit) {
   LocalGateway gateway;
   gateway.enqueue({GatewayReply::json(200, std::string(kMaximumResponseBodySize, 'a')),

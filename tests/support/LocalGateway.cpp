@@ -140,6 +140,7 @@ LocalGateway::LocalGateway(Options options) : options_(options) {
     }
     recorded.body = request.body;
     recorded.remotePort = request.remote_port;
+    recorded.resumedTLSSession = request.ssl != nullptr && SSL_session_reused(request.ssl) == 1;
     GatewayReply reply = nextReply(recorded);
 
     if (reply.delay.count() > 0 && !pause(reply.delay)) {

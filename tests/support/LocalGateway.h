@@ -66,6 +66,7 @@ struct RecordedRequest {
   std::string body;
   int remotePort = -1;
   std::size_t connection = 0;  // 1 for the first connection a request came on, 2 for the next...
+  bool resumedTLSSession = false;  // came on a TLS connection that resumed an earlier session
 
   // The value of a header (name compared without regard to case), if present.
   std::optional<std::string> header(const std::string& name) const;

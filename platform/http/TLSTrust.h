@@ -1,0 +1,59 @@
+#pragma once
+
+// Internal: what the sessions of a process share for TLS.
+
+#include <array>
+#include <mutex>
+#include <string>
+
+#include <curl/curl.h>
+#include <openssl/x509.h>
+
+namespace keln::http {
+
+// The certificate authorities a session trusts, and the caches that every session
+// trusting the same authorities shares: TLS sessions to resume and host name
+// resolutions. One per set of authorities, made on first use and kept for the life of
+// the process, so that each payment's fresh session neither parses the system's
+// authorities again nor makes a full handshake with a gateway already met.
+//
+// Sessions that trust different authorities never share a cached TLS session, so a
+// resumed connection never skips a verification that its own authorities would have
+// failed. Peer and host name verification stay on for every connection.
+//
+// Thread-safe.
+class TLSTrust {
+ public:
+  // The trust of the system's authorities plus those in `additionalCertificatesFile`
+  // (PEM; empty for none). The file is read once per process, when the first TLS
+  // connection that needs it is made.
+  static const TLSTrust& forAdditionalCertificates(const std::string& additionalCertificatesFile);
+
+  TLSTrust(const TLSTrust&) = delete;
+  TLSTrust& operator=(const TLSTrust&) = delete;
+
+  // Sets up `easy` (an easy handle, freshly made or reset) to verify its peers against
+  // these authorities, with libcurl's own loading of authorities off, and to use the
+  // shared caches. Returns the first failing option's code.
+  CURLcode apply(CURL* easy) const;
+
+  // The loaded authorities, loading them on the first call; null when the system's
+  // bundle or the additional file cannot be read (and then tried again on the next call).
+  X509_STORE* store() const;
+
+ private:
+  explicit TLSTrust(std::string additionalCertificatesFile);
+
+  static CURLcode onSSLContext(CURL* easy, void* sslContext, void* trust);
+  static void lock(CURL* easy, curl_lock_data data, curl_lock_access access, void* trust);
+  static void unlock(CURL* easy, curl_lock_data data, void* trust);
+
+  const std::string additionalCertificatesFile_;
+  CURLSH* share_ = nullptr;
+  mutable std::array<std::mutex, CURL_LOCK_DATA_LAST> shareLocks_;
+
+  mutable std::mutex storeMutex_;
+  mutable X509_STORE* store_ = nullptr;  // guarded by storeMutex_; set once, never freed
+};
+
+}  // namespace keln::http
