@@ -10,20 +10,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <nlohmann/json.hpp>
-
+#include <chrono>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "e2e/EndToEndHarness.h"
-#include "model/WireSamples.h"
 #include "support/LocalGateway.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -32,8 +29,6 @@
 
 namespace keln::testing {
 namespace {
-
-constexpr const char* kCheckoutID = "3f2c9a7e-5b1d-4e8a-9c6f-1a2b3c4d5e6f";
 
 // The bytes the allocator has handed out and not taken back, in every arena and in
 // blocks of their own. Unlike resident memory, this sees a few bytes kept per payment.
@@ -78,19 +73,6 @@ int rerunWithoutThreadCaches() {
   return WEXITSTATUS(status);
 }
 #endif
-
-std::string checkoutReply(const std::vector<std::string>& methods) {
-  nlohmann::json reply = nlohmann::json::parse(samples::kCheckoutReply);
-  reply["paymentMethodList"] = methods;
-  return reply.dump();
-}
-
-std::string statusReply(const std::string& status) {
-  nlohmann::json reply = nlohmann::json::parse(samples::kStatusReply);
-  reply["paymentStatus"] = status;
-  reply["transactionID"] = kCheckoutID;
-  return reply.dump();
-}
 
 class PaymentSoakTest : public EndToEndTest {
  protected:
