@@ -53,6 +53,7 @@ void Wallet::present(const std::shared_ptr<PaymentAuthorizationController>& cont
     sheet_ = controller;
     awaitingAnswer_ = false;
     finished_ = false;
+    authorizationResults_ = {};  // gives the last sheet's storage back
     controller->wallet_ = weak_from_this();
   }
   dispatch::MainQueue::main().async([completion = std::move(completion), shown] {

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include <keln/KelnSDK.h>
 #include <keln/platform/Wallet.h>
 
@@ -21,6 +23,7 @@
 #include "core/SDKConfigFactory.h"
 #include "foundation/Log.h"
 #include "foundation/URL.h"
+#include "model/WireSamples.h"
 #include "passkit/PaymentRequest.h"
 #include "presentation/applepay/ApplePayManagerAccess.h"
 #include "presentation/CardCollectionViewCell.h"
@@ -39,6 +42,24 @@ inline constexpr const char* kHostClientID = "e2e-client";
 inline constexpr const char* kHostToken = "e2e-tok-7c1f9d2a5b3e";
 
 using PaymentResult = Result<TransactionResultSDK>;
+
+// The transaction id of the sample checkout reply.
+inline constexpr const char* kCheckoutID = "3f2c9a7e-5b1d-4e8a-9c6f-1a2b3c4d5e6f";
+
+// The sample checkout reply, offering `methods`.
+inline std::string checkoutReply(const std::vector<std::string>& methods) {
+  nlohmann::json reply = nlohmann::json::parse(samples::kCheckoutReply);
+  reply["paymentMethodList"] = methods;
+  return reply.dump();
+}
+
+// The sample status reply for the sample checkout, in `status`.
+inline std::string statusReply(const std::string& status) {
+  nlohmann::json reply = nlohmann::json::parse(samples::kStatusReply);
+  reply["paymentStatus"] = status;
+  reply["transactionID"] = kCheckoutID;
+  return reply.dump();
+}
 
 // Every result a payment's completion received. The results outlive the SDK, so a test
 // can look at them after releasing it.

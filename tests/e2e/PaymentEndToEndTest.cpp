@@ -15,7 +15,6 @@
 #include <unistd.h>
 
 #include "e2e/EndToEndHarness.h"
-#include "model/WireSamples.h"
 #include "sandbox/SandboxGateway.h"
 #include "support/LocalGateway.h"
 
@@ -23,21 +22,6 @@ namespace keln::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-constexpr const char* kCheckoutID = "3f2c9a7e-5b1d-4e8a-9c6f-1a2b3c4d5e6f";
-
-std::string checkoutReply(const std::vector<std::string>& methods) {
-  nlohmann::json reply = nlohmann::json::parse(samples::kCheckoutReply);
-  reply["paymentMethodList"] = methods;
-  return reply.dump();
-}
-
-std::string statusReply(const std::string& status) {
-  nlohmann::json reply = nlohmann::json::parse(samples::kStatusReply);
-  reply["paymentStatus"] = status;
-  reply["transactionID"] = kCheckoutID;
-  return reply.dump();
-}
 
 std::vector<std::string> exchangeLines(const sandbox::SandboxGateway& gateway) {
   std::vector<std::string> lines;

@@ -518,9 +518,10 @@ TEST_F(SessionTest, ReportsTransportFailures) {
       {"untrusted certificate", untrusted.url(), std::nullopt, URLError::Code::serverCertificateUntrusted,
        "URLSessionTask failed with error: The certificate for this server is invalid."},
   };
+  // Long enough for a TLS handshake on a loaded machine or under a sanitizer.
   SessionConfiguration configuration;
-  configuration.timeoutIntervalForRequest = 0.3;
-  configuration.timeoutIntervalForResource = 0.3;
+  configuration.timeoutIntervalForRequest = 1.0;
+  configuration.timeoutIntervalForResource = 1.0;
   Session session(configuration);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

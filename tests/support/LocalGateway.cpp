@@ -290,6 +290,7 @@ bool LocalGateway::waitForRequests(std::size_t count, std::chrono::milliseconds 
 void LocalGateway::clearRequests() {
   std::lock_guard<std::mutex> lock(mutex_);
   requests_.clear();
+  connectionByPort_.clear();
 }
 
 GatewayReply LocalGateway::nextReply(const RecordedRequest& request) {

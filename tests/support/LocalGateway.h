@@ -107,6 +107,8 @@ class LocalGateway {
   bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
   // Connections accepted since the gateway started.
   std::size_t acceptedConnections() const { return acceptedConnections_.load(); }
+  // Forgets the requests received so far and the connections they came on: the next
+  // connection is numbered 1 again.
   void clearRequests();
 
   // Stops serving; idempotent.

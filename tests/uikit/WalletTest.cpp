@@ -234,6 +234,7 @@ TEST_F(WalletTest, UserActionRunsOnEverySheet) {
   run();
   EXPECT_EQ(shown, true);
   EXPECT_EQ(delegate->events, (std::vector<std::string>{"authorize {}", "finish", "dismissed"}));
+  EXPECT_EQ(wallet->authorizationResults().size(), 1u);
 
   delegate->events.clear();
   wallet->setUserAction(Wallet::UserAction::cancel());
@@ -241,6 +242,7 @@ TEST_F(WalletTest, UserActionRunsOnEverySheet) {
   run();
   EXPECT_EQ(delegate->events, (std::vector<std::string>{"finish", "dismissed"}));
   EXPECT_FALSE(wallet->isSheetOnScreen());
+  EXPECT_TRUE(wallet->authorizationResults().empty()) << "each sheet keeps only its own answers";
 }
 
 TEST_F(WalletTest, SheetWithoutADelegateClosesWhenTheUserCloses) {

@@ -91,7 +91,9 @@ class Wallet : public std::enable_shared_from_this<Wallet> {
   // the sheet has already finished.
   bool cancel();
 
-  // Every answer the sheets have received, oldest first.
+  // The answers the current sheet (or, once it has left the screen, the last one) has
+  // received, oldest first. Each sheet starts a new list, so that a wallet that shows
+  // sheets for ever keeps only those of one.
   const std::vector<PaymentAuthorizationResult>& authorizationResults() const { return authorizationResults_; }
 
  private:
@@ -115,7 +117,7 @@ class Wallet : public std::enable_shared_from_this<Wallet> {
   std::shared_ptr<PaymentAuthorizationController> sheet_;  // the controller whose sheet is on screen
   bool awaitingAnswer_ = false;                            // an authorization has not been answered yet
   bool finished_ = false;                                  // the sheet's delegate has been told of the finish
-  std::vector<PaymentAuthorizationResult> authorizationResults_;
+  std::vector<PaymentAuthorizationResult> authorizationResults_;  // the current or last sheet's
 };
 
 }  // namespace keln::passkit
