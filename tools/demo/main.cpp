@@ -24,6 +24,7 @@
 #include "DemoHost.h"
 #include "DemoOptions.h"
 #include "Narrator.h"
+#include "OutputCapture.h"
 #include "Routes.h"
 #include "sandbox/SandboxGateway.h"
 
@@ -99,7 +100,17 @@ int run(const demo::DemoOptions& options) {
   } else {
     MainQueue::main().setClock(std::make_shared<dispatch::SystemClock>());
   }
-  demo::Narrator narrator(options.json, MainQueue::main().clock());
+  // With --json, standard output carries our events only: the SDK's own lines become
+  // events too.
+  std::optional<demo::OutputCapture> capture;
+  if (options.json) capture.emplace();
+  demo::Narrator narrator(options.json, MainQueue::main().clock(), capture ? capture->output() : stdout);
+  if (capture) capture->start([&narrator](const std::string& line) { narrator.say("sdk-output", line); });
+  // The capture's last lines reach the narrator before it goes.
+  struct EndCapture {
+    std::optional<demo::OutputCapture>& capture;
+    ~EndCapture() { capture.reset(); }
+  } endCapture{capture};
   auto fail = [&](const std::string& why) {
     narrator.say("error", "Demo stopped: " + why);
     return 1;
