@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <cstdio>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -15,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "demo/DemoProgram.h"
 #include "model/WireSamples.h"
 #include "support/LocalGateway.h"
 
@@ -22,16 +21,6 @@ namespace keln::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Runs `command` through the shell; its standard output, and whether it exited with 0.
-std::pair<std::string, bool> runProgram(const std::string& command) {
-  std::string output;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return {"", false};
-  char buffer[4096];
-  while (std::size_t read = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, read);
-  return {output, ::pclose(pipe) == 0};
-}
 
 TEST(DemoRealTimeTest, GatewaySeesTheRealDelaysBetweenStatusQueriesAndBeforeARetry) {
   std::mutex mutex;
@@ -61,12 +50,7 @@ TEST(DemoRealTimeTest, GatewaySeesTheRealDelaysBetweenStatusQueriesAndBeforeARet
     return GatewayReply::json(200, reply.dump());
   });
 
-  const char* display = std::getenv("DISPLAY");
-  const std::string onDisplay = (display == nullptr || *display == '\0') && *KELN_XVFB_RUN != '\0'
-                                    ? std::string(KELN_XVFB_RUN) + " -a -s '-screen 0 1280x1024x24' "
-                                    : std::string();
-  const auto [output, exitedWell] = runProgram(onDisplay + KELN_DEMO_PROGRAM + " --route web --json --auto --gateway " +
-                                               gateway.url());
+  const auto [output, exitedWell] = runProgram(demoCommand("--route web --json --auto --gateway " + gateway.url()));
   EXPECT_TRUE(exitedWell) << output;
 
   bool paid = false;

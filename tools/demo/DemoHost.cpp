@@ -162,7 +162,10 @@ bool DemoHost::waitFor(const std::function<bool()>& condition, std::chrono::seco
   // Wakes the loop now and then, so that a wait for something other than GLib's work ends.
   const guint tick = g_timeout_add(20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
   bool reached = false;
-  while (!(reached = condition()) && hostWindow_ != nullptr && std::chrono::steady_clock::now() < giveUp) {
+  // A closed host window ends the wait only before the payment: a started one still ends
+  // with its result.
+  while (!(reached = condition()) && (hostWindow_ != nullptr || started_) &&
+         std::chrono::steady_clock::now() < giveUp) {
     g_main_context_iteration(nullptr, TRUE);
     observe();
     if (manualClock_) {

@@ -47,7 +47,7 @@ class DemoHost {
 
   // Runs GLib's main context (which runs the SDK's main queue) and narrates what changes,
   // until `condition` holds; false after `limit`, or when the person closed the host's
-  // window.
+  // window before starting the payment.
   bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit = std::chrono::seconds(60));
 
   // -- What the user sees --
