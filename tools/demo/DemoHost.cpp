@@ -76,6 +76,8 @@ DemoHost::DemoHost(const DemoOptions& options, const std::string& gatewayRoot, s
   wallet_->setCanMakePayments(options.route == Route::wallet || options.route == Route::walletCancel ||
                               options.route == Route::menuWeb);
   passkit::Wallet::install(wallet_);
+  // What the wallet sheet answers when it opens, whoever opened it.
+  setWalletAnswer(options.route != Route::walletCancel);
   const bool person = !options.autoPlay;
   uikit::Application::shared().setURLOpener([this, person](const std::string& url) {
     narrator_.say("open-url", "The system opens " + url, {{"url", url}});
@@ -281,23 +283,22 @@ void DemoHost::pageFinished(WebKitWebView* view) {
   pageFinishedPending_ = true;
 }
 
-void DemoHost::click(GtkWidget* widget, const std::string& what) {
-  if (!waitFor([&] { return onScreen(widget); }, 10s)) {
-    narrator_.say("user", "The user cannot click " + what + ": it is not on screen");
-    return;
-  }
+bool DemoHost::click(GtkWidget* widget, const std::string& what) {
+  if (widget == nullptr || !waitFor([&] { return onScreen(widget); }, 10s)) return false;
   narrator_.say("user", "User clicks " + what);
-  gtk_widget_activate(widget);
+  return gtk_widget_activate(widget);
 }
 
-void DemoHost::clickPay() { click(payButton_, "the host's Pay button"); }
+bool DemoHost::clickPay() { return click(payButton_, "the host's Pay button"); }
 
-void DemoHost::clickCard(std::int64_t item) {
+bool DemoHost::clickCard(std::int64_t item) {
   GtkWidget* card = checkoutWidget(gtk::cardWidgetName(item));
-  click(card, "the menu's card \"" + cardTitle(card) + "\"");
+  return click(card, "the menu's card \"" + cardTitle(card) + "\"");
 }
 
-void DemoHost::clickCloseButton() { click(checkoutWidget(gtk::closeButtonWidgetName), "the close button"); }
+bool DemoHost::clickCloseButton() {
+  return click(checkoutWidget(gtk::closeButtonWidgetName), "the close button");
+}
 
 bool DemoHost::actInPage(const std::string& what, const std::string& script) {
   if (watchedPage_ == nullptr) return false;

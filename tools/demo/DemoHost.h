@@ -61,13 +61,14 @@ class DemoHost {
   bool gatewayPageShown() const { return gatewayPageTold_; }
   bool walletSheetOnScreen() const { return wallet_->isSheetOnScreen(); }
 
-  // -- What the user does --
-  void clickPay();
-  void clickCard(std::int64_t item);
-  void clickCloseButton();
+  // -- What the user does: false when the widget is not on screen (after 10 s) --
+  bool clickPay();
+  bool clickCard(std::int64_t item);
+  bool clickCloseButton();
   // Runs `script` in the page as a person's action would arrive; false when it failed.
   bool actInPage(const std::string& what, const std::string& script);
-  // What the user will do when the wallet sheet opens.
+  // What the user will do when the wallet sheet opens (at first: authorize, but cancel on
+  // the wallet-cancel route).
   void setWalletAnswer(bool authorize);
 
   // Saves a picture of the window on top (the checkout's, else the host's) as
@@ -83,7 +84,7 @@ class DemoHost {
   void observe();
   void watchPage(WebKitWebView* view);
   void pageFinished(WebKitWebView* view);
-  void click(GtkWidget* widget, const std::string& what);
+  bool click(GtkWidget* widget, const std::string& what);
   void startPayment();
   double secondsSinceStart() const;
 

@@ -24,25 +24,25 @@ Failure payInForm(const DemoOptions& options, DemoHost& host, Narrator& narrator
 }
 
 Failure playMenuWeb(const DemoOptions& options, DemoHost& host, Narrator& narrator) {
-  host.clickCard(1);
+  if (!host.clickCard(1)) return "the menu's second card is not on screen";
   return payInForm(options, host, narrator);
 }
 
 Failure playWallet(DemoHost& host, Narrator& narrator) {
   host.setWalletAnswer(true);
-  host.clickCard(0);
+  if (!host.clickCard(0)) return "the menu's wallet card is not on screen";
   narrator.say("user", "User authorizes the payment on the wallet sheet");
   return std::nullopt;
 }
 
 Failure playWalletCancel(DemoHost& host, Narrator& narrator) {
   host.setWalletAnswer(false);
-  host.clickCard(0);
+  if (!host.clickCard(0)) return "the menu's wallet card is not on screen";
   narrator.say("user", "User closes the wallet sheet without paying");
   host.waitFor([&] { return !host.walletSheetOnScreen(); });
   host.waitFor([] { return dispatch::MainQueue::main().pendingCount() == 0; });
   if (host.menuShown()) narrator.say("screen-menu", "Screen: the menu is still shown");
-  host.clickCloseButton();
+  if (!host.clickCloseButton()) return "the close button is not on screen";
   return std::nullopt;
 }
 
@@ -54,7 +54,7 @@ std::optional<std::string> playRoute(const DemoOptions& options, DemoHost& host,
       if (host.menuShown()) return "the menu is shown, not the web form (the sandbox listed XPAY and the device can pay)";
       return payInForm(options, host, narrator);
     case Route::close:
-      host.clickCloseButton();
+      if (!host.clickCloseButton()) return "the close button is not on screen";
       return std::nullopt;
     case Route::menuWeb:
     case Route::wallet:

@@ -148,7 +148,7 @@ int run(const demo::DemoOptions& options) {
 
   host.show("ORDER-" + std::to_string(std::time(nullptr) % 100000));
   if (options.autoPlay) {
-    host.clickPay();
+    if (!host.clickPay()) return fail("the host's Pay button is not on screen");
   } else {
     narrator.say("wait", "Click Pay in the host's window to start the payment");
     if (!host.waitFor([&] { return host.paymentStarted(); }, kPersonLimit)) {
