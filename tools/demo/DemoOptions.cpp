@@ -12,7 +12,7 @@ const char* const kUsage = R"(Usage: keln-demo [options]
 
 Takes one payment end to end through the SDK and prints each step. A host window with a
 Pay button opens; the checkout opens from it in a window of its own, where a person pays
-(the route then sets the scripted wallet's answer only). With --auto the demo plays the
+(the route then sets only what the scripted wallet's sheet answers). With --auto the demo plays the
 user itself, through the checkout's widgets and the gateway's web page; scripts/demo runs
 it that way under a virtual display when there is no display.
 
@@ -26,7 +26,8 @@ Options:
                          close          the user closes the checkout
   --methods LIST       methods the sandbox lists, comma-separated (default: CARD,XPAY,BLIK
                        for the menu and wallet routes, CARD,BLIK otherwise)
-  --statuses LIST      statuses the sandbox answers in turn, the last repeating
+  --statuses LIST      statuses the sandbox answers in turn, the last repeating, for a
+                       payment whose web form never opened, e.g. the wallet's
                        (default: Pending,Pending,Success)
   --amount NUMBER      the amount to pay (default: 149.99)
   --currency CODE      the currency (default: PLN)
@@ -37,9 +38,9 @@ Options:
                        a retry) pass on a virtual clock; not with --gateway
   --client-id TEXT     client id (default: demo-client)
   --token TEXT         access token (default: demo-token)
-  --auto               the demo plays the user (clicks Pay, the menu's cards, the close
-                       button, and the sandbox's form); the default without a person
-                       is scripts/demo's choice: --auto under a virtual display
+  --auto               the demo plays the user: it clicks Pay, the menu's cards, the
+                       close button and the sandbox's form (scripts/demo adds it when
+                       it runs the demo on a virtual display)
   --snapshots DIR      save a PNG of each screen (host, menu, form, back at the host)
                        in DIR (default: a new temporary folder)
   --json               one JSON object per line instead of text
