@@ -331,13 +331,16 @@ void DemoHost::setWalletAnswer(bool authorize) {
 }
 
 void DemoHost::snapshot(const std::string& name) {
-  GtkWindow* window = checkoutOpen() ? screen_->presentedWindow() : hostWindow_;
-  if (window == nullptr) return;
+  GtkWindow* shown = checkoutOpen() ? screen_->presentedWindow() : hostWindow_;
+  if (shown == nullptr) return;
+  // Held while the loop runs below: the SDK may close the checkout's window meanwhile.
+  std::unique_ptr<GtkWindow, decltype(&g_object_unref)> held(GTK_WINDOW(g_object_ref(shown)), g_object_unref);
+  GtkWindow* window = held.get();
   // Lets the last changes reach the screen.
   pump([] { return false; }, 200ms);
   const int width = gtk_widget_get_width(GTK_WIDGET(window));
   const int height = gtk_widget_get_height(GTK_WIDGET(window));
-  if (width <= 0 || height <= 0) return;
+  if (width <= 0 || height <= 0 || !gtk_widget_get_mapped(GTK_WIDGET(window))) return;
 
   GdkPaintable* paintable = gtk_widget_paintable_new(GTK_WIDGET(window));
   GtkSnapshot* drawing = gtk_snapshot_new();
@@ -371,9 +374,14 @@ void DemoHost::snapshot(const std::string& name) {
   }
 
   GskRenderNode* node = gtk_snapshot_free_to_node(drawing);
-  if (node == nullptr) return;
+  GskRenderer* renderer = gtk_widget_get_realized(GTK_WIDGET(window)) ? gtk_native_get_renderer(GTK_NATIVE(window))
+                                                                        : nullptr;
+  if (node == nullptr || renderer == nullptr) {
+    if (node != nullptr) gsk_render_node_unref(node);
+    return;
+  }
   const graphene_rect_t viewport = GRAPHENE_RECT_INIT(0, 0, static_cast<float>(width), static_cast<float>(height));
-  GdkTexture* picture = gsk_renderer_render_texture(gtk_native_get_renderer(GTK_NATIVE(window)), node, &viewport);
+  GdkTexture* picture = gsk_renderer_render_texture(renderer, node, &viewport);
   gsk_render_node_unref(node);
   const std::string path = snapshotFolder_ + "/" + std::to_string(++snapshotCount_) + "-" + name + ".png";
   const bool saved = picture != nullptr && gdk_texture_save_to_png(picture, path.c_str());
