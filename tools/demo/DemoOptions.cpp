@@ -10,7 +10,11 @@ namespace {
 
 const char* const kUsage = R"(Usage: keln-demo [options]
 
-Takes one payment end to end through the SDK and prints each step.
+Takes one payment end to end through the SDK and prints each step. A host window with a
+Pay button opens; the checkout opens from it in a window of its own, where a person pays
+(the route then sets only what the scripted wallet's sheet answers). With --auto the demo plays the
+user itself, through the checkout's widgets and the gateway's web page; scripts/demo runs
+it that way under a virtual display when there is no display.
 
 Options:
   --route ROUTE        what the user does (default: web)
@@ -22,15 +26,23 @@ Options:
                          close          the user closes the checkout
   --methods LIST       methods the sandbox lists, comma-separated (default: CARD,XPAY,BLIK
                        for the menu and wallet routes, CARD,BLIK otherwise)
-  --statuses LIST      statuses the sandbox answers in turn, the last repeating
+  --statuses LIST      statuses the sandbox answers in turn, the last repeating, for a
+                       payment whose web form never opened, e.g. the wallet's
                        (default: Pending,Pending,Success)
   --amount NUMBER      the amount to pay (default: 149.99)
   --currency CODE      the currency (default: PLN)
-  --gateway URL        use this gateway root instead of the sandbox; time is real
+  --gateway URL        use this gateway root instead of the sandbox; time is real. With
+                       --auto the demo does not know that gateway's form: it waits for
+                       the page to reach the redirect by itself, for at most 120 s
   --fast               let the sandbox's waits (3 s between status queries, 5 s before
                        a retry) pass on a virtual clock; not with --gateway
   --client-id TEXT     client id (default: demo-client)
   --token TEXT         access token (default: demo-token)
+  --auto               the demo plays the user: it clicks Pay, the menu's cards, the
+                       close button and the sandbox's form (scripts/demo adds it when
+                       it runs the demo on a virtual display)
+  --snapshots DIR      save a PNG of each screen (host, menu, form, back at the host)
+                       in DIR (default: a new temporary folder)
   --json               one JSON object per line instead of text
   --help               this text
 )";
@@ -96,6 +108,10 @@ DemoOptions parseOptions(int argc, char** argv) {
       options.clientId = value(i);
     } else if (arg == "--token") {
       options.token = value(i);
+    } else if (arg == "--auto") {
+      options.autoPlay = true;
+    } else if (arg == "--snapshots") {
+      options.snapshots = value(i);
     } else if (arg == "--json") {
       options.json = true;
     } else {

@@ -1,13 +1,12 @@
 #include "Narrator.h"
 
 #include <cstdio>
-#include <iostream>
 #include <utility>
 
 namespace keln::demo {
 
-Narrator::Narrator(bool json, std::shared_ptr<dispatch::Clock> clock)
-    : json_(json), clock_(std::move(clock)), start_(clock_->now()) {}
+Narrator::Narrator(bool json, std::shared_ptr<dispatch::Clock> clock, std::FILE* output)
+    : json_(json), clock_(std::move(clock)), start_(clock_->now()), output_(output) {}
 
 void Narrator::say(const std::string& event, const std::string& text, nlohmann::json details) {
   std::lock_guard lock(mutex_);
@@ -16,12 +15,15 @@ void Narrator::say(const std::string& event, const std::string& text, nlohmann::
     details["event"] = event;
     details["time"] = seconds;
     details["text"] = text;
-    std::cout << details.dump() << std::endl;
+    const std::string line = details.dump() + "\n";
+    std::fwrite(line.data(), 1, line.size(), output_);
   } else {
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "[%6.1fs] ", seconds);
-    std::cout << stamp << text << std::endl;
+    const std::string line = stamp + text + "\n";
+    std::fwrite(line.data(), 1, line.size(), output_);
   }
+  std::fflush(output_);
 }
 
 }  // namespace keln::demo

@@ -7,63 +7,63 @@ namespace {
 
 using Failure = std::optional<std::string>;
 
-Failure playWeb(DemoHost& host, Narrator&) {
-  if (!host.webFormShown()) return "the web form is not shown (the sandbox listed XPAY and the device can pay)";
-  host.completeWebForm();
+// The gateway's form: Pay on the sandbox's; nothing on a form the demo does not know.
+Failure payInForm(const DemoOptions& options, DemoHost& host, Narrator& narrator) {
+  if (!host.waitFor([&] { return host.gatewayPageShown() || host.outcome().has_value(); })) {
+    return "the gateway's form page did not load";
+  }
+  if (host.outcome()) return std::nullopt;
+  if (options.gateway) {
+    narrator.say("wait", "The demo does not know this gateway's form: it waits for the page to reach the redirect");
+    return std::nullopt;
+  }
+  if (!host.actInPage("clicks Pay on the gateway's form", "document.getElementById('pay').click()")) {
+    return "the form's Pay button could not be clicked";
+  }
   return std::nullopt;
 }
 
-Failure playMenuWeb(DemoHost& host, Narrator& narrator) {
-  if (host.menuEntryCount() < 2) return "the menu has no other payment options (list two methods)";
-  host.tapMenuEntry("Other payment options", 1);
-  if (!host.waitFor([&] { return host.webFormShown(); })) return "the web form did not load";
-  host.describePage();
-  narrator.say("screen", "The left bar button is now the back chevron");
-  host.completeWebForm();
-  return std::nullopt;
+Failure playMenuWeb(const DemoOptions& options, DemoHost& host, Narrator& narrator) {
+  if (!host.clickCard(1)) return "the menu's second card is not on screen";
+  return payInForm(options, host, narrator);
 }
 
 Failure playWallet(DemoHost& host, Narrator& narrator) {
   host.setWalletAnswer(true);
-  host.tapMenuEntry("Apple Pay", 0);
+  if (!host.clickCard(0)) return "the menu's wallet card is not on screen";
   narrator.say("user", "User authorizes the payment on the wallet sheet");
   return std::nullopt;
 }
 
 Failure playWalletCancel(DemoHost& host, Narrator& narrator) {
   host.setWalletAnswer(false);
-  host.tapMenuEntry("Apple Pay", 0);
+  if (!host.clickCard(0)) return "the menu's wallet card is not on screen";
   narrator.say("user", "User closes the wallet sheet without paying");
   host.waitFor([&] { return !host.walletSheetOnScreen(); });
   host.waitFor([] { return dispatch::MainQueue::main().pendingCount() == 0; });
   if (host.menuShown()) narrator.say("screen-menu", "Screen: the menu is still shown");
-  host.tapCloseButton();
-  return std::nullopt;
-}
-
-Failure playClose(DemoHost& host, Narrator&) {
-  host.tapCloseButton();
+  if (!host.clickCloseButton()) return "the close button is not on screen";
   return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<std::string> playRoute(Route route, DemoHost& host, Narrator& narrator) {
-  if (host.menuShown()) host.describeMenu();
-  if (host.webFormShown()) host.describePage();
-  switch (route) {
+std::optional<std::string> playRoute(const DemoOptions& options, DemoHost& host, Narrator& narrator) {
+  switch (options.route) {
     case Route::web:
-      return playWeb(host, narrator);
+      if (host.menuShown()) return "the menu is shown, not the web form (the sandbox listed XPAY and the device can pay)";
+      return payInForm(options, host, narrator);
     case Route::close:
-      return playClose(host, narrator);
+      if (!host.clickCloseButton()) return "the close button is not on screen";
+      return std::nullopt;
     case Route::menuWeb:
     case Route::wallet:
     case Route::walletCancel:
       break;
   }
-  if (!host.menuShown()) return "the menu is not shown (the sandbox must list XPAY)";
-  if (route == Route::menuWeb) return playMenuWeb(host, narrator);
-  return route == Route::wallet ? playWallet(host, narrator) : playWalletCancel(host, narrator);
+  if (!host.menuShown()) return "the menu is not shown (the gateway must list XPAY)";
+  if (options.route == Route::menuWeb) return playMenuWeb(options, host, narrator);
+  return options.route == Route::wallet ? playWallet(host, narrator) : playWalletCancel(host, narrator);
 }
 
 }  // namespace keln::demo

@@ -9,9 +9,10 @@
 
 namespace keln::demo {
 
-// Plays the user along `route` on the checkout that `host` has shown (a menu or the web
-// form), until the user's last action; the result is left to arrive. Returns why the route
-// could not be played, or nullopt.
-std::optional<std::string> playRoute(Route route, DemoHost& host, Narrator& narrator);
+// Plays the user along the options' route on the checkout that `host` shows (the menu, or
+// the gateway's page), until the user's last action; the result is left to arrive. On a
+// gateway other than the embedded sandbox the demo does not know the form: it leaves the
+// page alone. Returns why the route could not be played, or nullopt.
+std::optional<std::string> playRoute(const DemoOptions& options, DemoHost& host, Narrator& narrator);
 
 }  // namespace keln::demo
