@@ -86,6 +86,7 @@ class CheckoutWebFormTest : public CheckoutWindowTest {
 
   std::vector<std::string> opened_;
   std::vector<std::string> failedLoads_;  // the URIs of loads that WebKit reports failed
+  std::vector<std::string> savedFiles_;   // the files downloads created
 
  private:
   struct Recorder {
@@ -134,16 +135,21 @@ TEST_F(CheckoutWebFormTest, PersonPaysInTheFormPageAndTheResultComesAfterTheWind
   EXPECT_TRUE(opened_.empty());
 }
 
-TEST_F(CheckoutWebFormTest, NewWindowLinkReachesTheOpenerOnlyForAWebAddress) {
+TEST_F(CheckoutWebFormTest, LinksInTheFormPageOpenOnlyAWebAddressOutsideAndSaveNothing) {
+  recordEmissions(WEBKIT_TYPE_DOWNLOAD, "created-destination", 1, savedFiles_);
   startPayment();
   ASSERT_TRUE(iterateUntil([&] { return pageLoaded(formURL()); }));
 
-  // The script link first: had it reached the opener, it would be there before the other.
+  // The others first: had one of them reached the opener, it would be there before the
+  // web address.
   clickInPage("script");
+  clickInPage("save");
   clickInPage("terms");
   ASSERT_TRUE(iterateUntil([&] { return !opened_.empty(); }));
   iterateUntil([] { return false; }, 100ms);
   EXPECT_EQ(opened_, std::vector<std::string>{"https://bank.example/terms?lang=pl"});
+  EXPECT_TRUE(savedFiles_.empty()) << "a download wrote " << savedFiles_.front();
+  // The download's navigation may still be ending: the form page is what stays.
   EXPECT_TRUE(iterateUntil([&] { return pageLoaded(formURL()); }, 5s)) << "the form page stays";
   EXPECT_NE(evaluate("document.title"), "opened") << "the script link ran nothing in the page";
   GListModel* toplevels = gtk_window_get_toplevels();

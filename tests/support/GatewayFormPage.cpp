@@ -14,6 +14,7 @@ std::string formPage(const std::string& redirectURL, const std::string& transact
   return "<!DOCTYPE html><html><body><h1>Card payment</h1>"
          "<a id=\"terms\" target=\"_blank\" href=\"https://bank.example/terms?lang=pl\">Terms</a>"
          "<a id=\"script\" target=\"_blank\" href=\"javascript:void(document.title='opened')\">Help</a>"
+         "<a id=\"save\" download=\"receipt.txt\" href=\"data:text/plain,receipt\">Save the receipt</a>"
          "<button id=\"pay\" onclick=\"location.href='" +
          redirectURL + "?transactionId=" + transactionID + "'\">Pay</button></body></html>";
 }

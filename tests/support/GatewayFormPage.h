@@ -15,8 +15,9 @@ namespace keln::testing {
 GatewayReply closingConnection(GatewayReply reply);
 
 // The gateway's payment form: a "Pay" button (id "pay") that takes the page to the
-// redirect URL the checkout page sent, and two links that ask for a new window: a web
-// address (id "terms", https://bank.example/terms?lang=pl) and a script (id "script").
+// redirect URL the checkout page sent, two links that ask for a new window: a web address
+// (id "terms", https://bank.example/terms?lang=pl) and a script (id "script"), and a link
+// that downloads a file (id "save").
 std::string formPage(const std::string& redirectURL, const std::string& transactionID);
 
 // The form page for the checkout page's post `request`, as HTML on a closing connection.
