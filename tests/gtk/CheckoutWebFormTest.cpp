@@ -163,11 +163,13 @@ TEST_F(CheckoutWebFormTest, ClosingTheWebFormEndsThePaymentOnce) {
     const char* name;
     std::chrono::milliseconds formDelay;  // closed while the form page loads when not zero
     bool windowManager;
+    bool pageProcessEnded = false;  // WebKit's process for the page ended (a crash) first
   };
   const Case cases[] = {
       {"close button on the form page", 0ms, false},
       {"window manager's close on the form page", 0ms, true},
       {"close button while the form page loads", 300ms, false},
+      {"window manager's close after the page's process ended", 0ms, true, true},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
@@ -180,6 +182,12 @@ TEST_F(CheckoutWebFormTest, ClosingTheWebFormEndsThePaymentOnce) {
       ASSERT_TRUE(iterateUntil([&] { return pageLoaded(formURL()); }));
     } else {
       ASSERT_TRUE(iterateUntil([&] { return gateway_.requestCount() == 2; }));
+    }
+    if (test.pageProcessEnded) {
+      webkit_web_view_terminate_web_process(page());
+      iterateUntil([] { return false; }, 100ms);
+      EXPECT_FALSE(probe_.called());
+      EXPECT_NE(host_->presentedWindow(), nullptr);
     }
     if (test.windowManager) {
       GtkWindow* window = GTK_WINDOW(g_object_ref(host_->presentedWindow()));
