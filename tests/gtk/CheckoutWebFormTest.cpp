@@ -207,6 +207,81 @@ TEST_F(CheckoutWebFormTest, ClosingTheWebFormEndsThePaymentOnce) {
   iterateUntil([] { return false; }, 100ms);
 }
 
+TEST_F(CheckoutWebFormTest, DialogsThePageOpenedCloseWithTheCheckout) {
+  struct Case {
+    const char* name;
+    const char* script;
+    const char* dialogType;
+  };
+  const Case cases[] = {
+      // WebKit waits for the print dialog's answer in a main loop of its own.
+      {"print dialog", "window.print()", "GtkPrintUnixDialog"},
+      {"file chooser",
+       "const input = document.createElement('input'); input.type = 'file';"
+       "document.body.appendChild(input); input.click()",
+       "GtkFileChooserDialog"},
+  };
+  // Acts from GLib sources: a dialog's own main loop does not return to the test.
+  struct Watch {
+    GtkWindow* host;
+    GtkWindow* checkout;
+    std::string dialogType;
+    bool seen = false;
+    bool leftOpen = false;
+    guint closer = 0;
+    guint rescuer = 0;
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    gateway_.clearRequests();
+    probe_ = PaymentProbe();
+    windowOpenAtCompletion_ = true;
+    startPayment();
+    ASSERT_TRUE(iterateUntil([&] { return pageLoaded(formURL()); }));
+
+    Watch watch{hostWindow_, host_->presentedWindow(), test.dialogType};
+    // Once the dialog shows, the person closes the checkout's window from the window manager.
+    watch.closer = g_timeout_add(20, [](gpointer data) -> gboolean {
+      auto* watch = static_cast<Watch*>(data);
+      GListModel* toplevels = gtk_window_get_toplevels();
+      for (guint index = 0; index < g_list_model_get_n_items(toplevels); ++index) {
+        auto* window = GTK_WINDOW(g_list_model_get_item(toplevels, index));
+        watch->seen = watch->seen || (watch->dialogType == G_OBJECT_TYPE_NAME(window) &&
+                                      gtk_window_get_transient_for(window) == watch->checkout);
+        g_object_unref(window);
+      }
+      if (!watch->seen) return G_SOURCE_CONTINUE;
+      gtk_window_close(watch->checkout);
+      watch->closer = 0;
+      return G_SOURCE_REMOVE;
+    }, &watch);
+    // Should a dialog stay, it is cancelled, so that the test ends.
+    watch.rescuer = g_timeout_add(10000, [](gpointer data) -> gboolean {
+      auto* watch = static_cast<Watch*>(data);
+      GListModel* toplevels = gtk_window_get_toplevels();
+      for (guint index = 0; index < g_list_model_get_n_items(toplevels); ++index) {
+        auto* window = GTK_WINDOW(g_list_model_get_item(toplevels, index));
+        if (window != watch->host && window != watch->checkout) {
+          watch->leftOpen = true;
+          g_signal_emit_by_name(window, "response", GTK_RESPONSE_CANCEL);
+        }
+        g_object_unref(window);
+      }
+      watch->rescuer = 0;
+      return G_SOURCE_REMOVE;
+    }, &watch);
+    webkit_web_view_evaluate_javascript(page(), test.script, -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+
+    EXPECT_TRUE(iterateUntil([&] { return watch.seen; }, 10s)) << "the page opened no " << test.dialogType;
+    expectOneCancellation();
+    EXPECT_FALSE(watch.leftOpen) << "a dialog outlived the checkout";
+    EXPECT_EQ(g_list_model_get_n_items(gtk_window_get_toplevels()), 1u) << "only the host's window is left";
+    for (guint source : {watch.closer, watch.rescuer}) {
+      if (source != 0) g_source_remove(source);
+    }
+  }
+}
+
 TEST_F(CheckoutWebFormTest, FormPageThatCannotLoadLeavesTheCheckoutOpenUntilClosed) {
   struct Case {
     const char* name;
