@@ -1,5 +1,7 @@
 #include "gtk/PresentedWindow.h"
 
+#include <vector>
+
 #include <keln/gtk/WindowViewController.h>
 #include <keln/platform/MainQueue.h>
 
@@ -25,6 +27,34 @@ void sizeOf(GtkWindow* window, int& width, int& height) {
   if (window != nullptr) gtk_window_get_default_size(window, &width, &height);
   if (width <= 0) width = 400;
   if (height <= 0) height = 600;
+}
+
+// Closes every window transient for `parent` (and those over them): the dialogs that the
+// page's engine opened over the checkout (a file chooser, a print dialog) are cancelled,
+// and their owner takes them down (a print dialog's owner waits for that answer in a main
+// loop of its own); any other such window is destroyed. None outlives the checkout.
+void closeWindowsOver(GtkWindow* parent) {
+  GListModel* toplevels = gtk_window_get_toplevels();
+  std::vector<GtkWindow*> over;
+  for (guint index = 0; index < g_list_model_get_n_items(toplevels); ++index) {
+    auto* window = GTK_WINDOW(g_list_model_get_item(toplevels, index));
+    if (gtk_window_get_transient_for(window) == parent && window != parent) {
+      over.push_back(window);
+    } else {
+      g_object_unref(window);
+    }
+  }
+  for (GtkWindow* window : over) {
+    closeWindowsOver(window);
+    if (g_signal_lookup("response", G_OBJECT_TYPE(window)) != 0) {
+      // A dialog: its owner destroys it once answered, and may hold no reference of its
+      // own meanwhile, so it is answered rather than closed.
+      g_signal_emit_by_name(window, "response", GTK_RESPONSE_CANCEL);
+    } else {
+      gtk_window_destroy(window);
+    }
+    g_object_unref(window);
+  }
 }
 
 struct BarButtonClick {
@@ -119,6 +149,7 @@ void PresentedWindow::close() {
   window_ = nullptr;
   headerBar_ = nullptr;
   barButton_ = nullptr;
+  closeWindowsOver(window);
   if (!destroyedElsewhere_) gtk_window_destroy(window);
   g_object_unref(window);
 }
@@ -206,8 +237,9 @@ gboolean PresentedWindow::closeRequested(GtkWindow*, gpointer self) {
   return TRUE;  // the window closes when the controller is dismissed
 }
 
-void PresentedWindow::destroyed(GtkWidget*, gpointer data) {
+void PresentedWindow::destroyed(GtkWidget* window, gpointer data) {
   auto* self = static_cast<PresentedWindow*>(data);
+  closeWindowsOver(GTK_WINDOW(window));
   self->destroyedElsewhere_ = true;
   self->escapeLater();
 }

@@ -23,7 +23,8 @@ namespace keln::gtk {
 // escape (the checkout's close button), or, when none handles that, dismisses the
 // presented controller. Only close() (on dismissal) destroys it; when GTK destroys it
 // anyway, or the presenter's window goes away under it, the controller is asked to escape
-// just the same.
+// just the same. Windows opened over it (the web page's file chooser or print dialog) are
+// closed with it.
 //
 // Holds the presented controller weakly; made with std::make_shared and open(); main
 // thread only.

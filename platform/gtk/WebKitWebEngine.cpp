@@ -29,9 +29,17 @@ class WebLoadError final : public Error {
 };
 
 // Website data of every web view: in memory only, shared so that one network process
-// serves them all. Lives until the process ends.
+// serves them all. Lives until the process ends. A download (a link with the download
+// attribute, or one chosen from the page's context menu) would write a file: each is
+// cancelled as it starts, before it has a destination.
 WebKitNetworkSession* ephemeralSession() {
-  static WebKitNetworkSession* session = webkit_network_session_new_ephemeral();
+  static WebKitNetworkSession* session = [] {
+    WebKitNetworkSession* made = webkit_network_session_new_ephemeral();
+    g_signal_connect(made, "download-started",
+                     G_CALLBACK(+[](WebKitNetworkSession*, WebKitDownload* download) { webkit_download_cancel(download); }),
+                     nullptr);
+    return made;
+  }();
   return session;
 }
 

@@ -20,7 +20,7 @@ namespace keln::gtk {
 // handler answers it (a handler that is dropped unanswered ignores the navigation).
 // Finished and failed loads reach the delegate; a page's request for a new window goes
 // to the UI delegate and never opens a window of WebKit's own. Responses WebKit cannot
-// show are refused rather than downloaded, certificate errors are refused, and website
+// show are refused and downloads cancelled, certificate errors are refused, and website
 // data lives only in memory: the engine writes nothing to disk.
 //
 // The engine owns its WebKitWebView (widget(), which a window embeds); releasing the

@@ -27,6 +27,13 @@ SDKConfig SDKConfigFactory::withRoot(std::string root, std::string clientId, std
   return SDKConfig(std::move(root), std::move(clientId), std::move(token));
 }
 
+SDKConfig SDKConfigFactory::withRoots(std::string baseURL, std::string webURL, std::string clientId,
+                                      std::string token) {
+  SDKConfig config(std::move(baseURL), std::move(clientId), std::move(token));
+  config.webURL_ = std::move(webURL);
+  return config;
+}
+
 SDKConfig::SDKConfig(std::string clientId, std::string token, EnvironmentSDK environment)
     : SDKConfig(SDKConfigFactory::gatewayRoot(environment), std::move(clientId), std::move(token)) {}
 

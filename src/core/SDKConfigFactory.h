@@ -15,6 +15,8 @@ struct SDKConfigFactory {
 
   // A configuration whose baseURL and webURL are both `root`, stored unchanged.
   static SDKConfig withRoot(std::string root, std::string clientId, std::string token);
+  // A configuration whose requests go to `baseURL` and whose web page posts to `webURL`.
+  static SDKConfig withRoots(std::string baseURL, std::string webURL, std::string clientId, std::string token);
 };
 
 }  // namespace keln

@@ -17,13 +17,6 @@ namespace {
 
 constexpr const char* kCheckoutID = "3f2c9a7e-5b1d-4e8a-9c6f-1a2b3c4d5e6f";
 
-// Every reply closes its connection, so that the gateway stops at once at the end of a
-// test instead of waiting for idle connections to time out.
-GatewayReply closing(GatewayReply reply) {
-  reply.headers.emplace_back("Connection", "close");
-  return reply;
-}
-
 class WebKitCheckoutTest : public EndToEndTest {
  protected:
   void SetUp() override {
@@ -47,18 +40,13 @@ class WebKitCheckoutTest : public EndToEndTest {
       if (request.method == "POST" && request.path == "/api/v1/payments") {
         nlohmann::json reply = nlohmann::json::parse(samples::kCheckoutReply);
         reply["paymentMethodList"] = {"CARD", "BLIK"};
-        return closing(GatewayReply::json(200, reply.dump()));
+        return closingConnection(GatewayReply::json(200, reply.dump()));
       }
-      if (request.method == "POST") {
-        GatewayReply reply;
-        reply.headers = {{"Content-Type", "text/html; charset=utf-8"}, {"Connection", "close"}};
-        reply.body = formPage(formField(request.body, "redirectURL"), formField(request.body, "transactionID"));
-        return reply;
-      }
+      if (request.method == "POST") return formPageReply(request);
       nlohmann::json reply = nlohmann::json::parse(samples::kStatusReply);
       reply["paymentStatus"] = "Success";
       reply["transactionID"] = kCheckoutID;
-      return closing(GatewayReply::json(200, reply.dump()));
+      return closingConnection(GatewayReply::json(200, reply.dump()));
     });
   }
 

@@ -89,13 +89,7 @@ class WebKitEngineTest : public WebKitTest {
 
   // Serves the payment form at "/" and records what the checkout page posted.
   static void serveForm(LocalGateway& gateway) {
-    gateway.setResponder([](const RecordedRequest& request) {
-      GatewayReply reply;
-      // Closed at once: the gateway stops without waiting for WebKit's idle connection.
-      reply.headers = {{"Content-Type", "text/html; charset=utf-8"}, {"Connection", "close"}};
-      reply.body = formPage(formField(request.body, "redirectURL"), formField(request.body, "transactionID"));
-      return reply;
-    });
+    gateway.setResponder(formPageReply);
   }
 
   std::shared_ptr<WebView> webView;

@@ -1,7 +1,7 @@
 #pragma once
 
 // What the tests of the WebKitGTK engine share: GTK started once for the program, both
-// loops driven together, script run in a page, and the gateway's payment form page.
+// loops driven together, script run in a page.
 
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
@@ -15,6 +15,7 @@
 #include <keln/platform/MainQueue.h>
 
 #include "gtk/WebKitWebEngine.h"
+#include "support/GatewayFormPage.h"
 #include "webkit/WebView.h"
 
 namespace keln::testing {
@@ -57,20 +58,6 @@ inline bool runScript(webkit::WebView& webView, const std::string& script) {
       &outcome);
   return pumpUntil([&] { return outcome.done; }) && outcome.ok;
 }
-
-// The gateway's payment form, served where the checkout page posts: a "Pay" button that
-// takes the page to the redirect URL the checkout page sent, and two links that ask for a
-// new window.
-inline std::string formPage(const std::string& redirectURL, const std::string& transactionID) {
-  return "<!DOCTYPE html><html><body><h1>Card payment</h1>"
-         "<a id=\"terms\" target=\"_blank\" href=\"https://bank.example/terms?lang=pl\">Terms</a>"
-         "<a id=\"script\" target=\"_blank\" href=\"javascript:void(document.title='opened')\">Help</a>"
-         "<button id=\"pay\" onclick=\"location.href='" +
-         redirectURL + "?transactionId=" + transactionID + "'\">Pay</button></body></html>";
-}
-
-// A form field of an application/x-www-form-urlencoded body, decoded; empty when absent.
-std::string formField(const std::string& body, const std::string& name);
 
 // Starts GTK for the whole program; fails every test when no display can be opened.
 class GtkEnvironment : public ::testing::Environment {

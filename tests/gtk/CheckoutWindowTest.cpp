@@ -1,156 +1,17 @@
 // The checkout in GTK windows, driven by GLib's main loop as a GTK host drives it: the
 // user's clicks arrive on the widgets, the gateway is the local one.
 
-#include <keln/gtk/WindowViewController.h>
-#include <webkit/webkit.h>
-
 #include <gtest/gtest.h>
-
-#include <nlohmann/json.hpp>
 
 #include <cstdlib>
 #include <string>
 
-#include "e2e/EndToEndHarness.h"
-#include "gtk/WebViewWidget.h"
-#include "model/WireSamples.h"
-#include "support/LocalGateway.h"
+#include "gtk/CheckoutWindowHarness.h"
 
 namespace keln::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-GtkWidget* findNamed(GtkWidget* root, const std::string& name) {
-  if (root == nullptr) return nullptr;
-  if (name == gtk_widget_get_name(root)) return root;
-  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr; child = gtk_widget_get_next_sibling(child)) {
-    if (GtkWidget* found = findNamed(child, name)) return found;
-  }
-  return nullptr;
-}
-
-GtkWidget* findOfType(GtkWidget* root, GType type) {
-  if (root == nullptr) return nullptr;
-  if (G_TYPE_CHECK_INSTANCE_TYPE(root, type)) return root;
-  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr; child = gtk_widget_get_next_sibling(child)) {
-    if (GtkWidget* found = findOfType(child, type)) return found;
-  }
-  return nullptr;
-}
-
-// Visible on screen: the widget and every ancestor shown, the window mapped, and the widget
-// laid out.
-bool onScreen(GtkWidget* widget) {
-  return widget != nullptr && gtk_widget_is_drawable(widget) && gtk_widget_get_width(widget) > 0;
-}
-
-class CheckoutWindowTest : public EndToEndTest {
- protected:
-  void SetUp() override {
-    EndToEndTest::SetUp();
-    // No session or accessibility bus on a virtual display: GTK need not look for them.
-    g_setenv("NO_AT_BRIDGE", "1", FALSE);
-    g_setenv("GTK_A11Y", "none", FALSE);
-#if defined(__SANITIZE_ADDRESS__)
-    // Mesa's GL driver is unloaded at exit with allocations that LeakSanitizer can no longer
-    // attribute to it: under the sanitizer GTK draws without GL.
-    g_setenv("GDK_DEBUG", "gl-disable", FALSE);
-#endif
-    ASSERT_TRUE(gtk::initialize()) << "no display: run the GTK tests under xvfb-run -a";
-    // A misuse of GTK or GLib (a critical) fails the test instead of scrolling by.
-    g_log_set_always_fatal(static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_FATAL_MASK));
-    hostWindow_ = GTK_WINDOW(gtk_window_new());
-    gtk_window_set_default_size(hostWindow_, 360, 420);  // inside xvfb-run's default screen
-    gtk_window_present(hostWindow_);
-    host_ = gtk::WindowViewController::make(hostWindow_);
-    // Every reply closes its connection: WebKit keeps its own connections open, and the
-    // gateway would otherwise wait for them to time out when it stops.
-    gateway_.setResponder([](const RecordedRequest& request) {
-      GatewayReply reply = GatewayReply::json(200, samples::kStatusReply);
-      if (request.method == "POST") {
-        nlohmann::json checkout = nlohmann::json::parse(samples::kCheckoutReply);
-        checkout["paymentMethodList"] = {"CARD", "XPAY", "BLIK"};
-        reply = GatewayReply::json(200, checkout.dump());
-      }
-      reply.headers.emplace_back("Connection", "close");
-      return reply;
-    });
-    wallet_ = installWallet();
-    sdk_ = makeSDK(gateway_.url());
-  }
-
-  void TearDown() override {
-    gtk::setWebViewWidgetProvider(nullptr);
-    sdk_.reset();
-    host_.reset();
-    if (hostWindow_ != nullptr) gtk_window_destroy(hostWindow_);
-    iterateUntil([] { return false; }, 20ms);
-    EndToEndTest::TearDown();
-  }
-
-  // Runs GLib's default context (which runs the main queue) until `done`, moving the
-  // virtual clock on whenever only delayed work waits. False after 20 s.
-  bool iterateUntil(const std::function<bool()>& done, std::chrono::milliseconds atMost = 20s) {
-    const auto giveUp = std::chrono::steady_clock::now() + atMost;
-    // Wakes the loop now and then, so that a wait for something other than work ends.
-    const guint tick = g_timeout_add(10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    bool reached = false;
-    while (!(reached = done()) && std::chrono::steady_clock::now() < giveUp) {
-      g_main_context_iteration(nullptr, TRUE);
-      auto wait = dispatch::MainQueue::main().timeUntilNextTask();
-      if (wait && *wait > dispatch::Duration::zero() && !g_main_context_pending(nullptr)) clock_->advance(*wait);
-    }
-    g_source_remove(tick);
-    return reached;
-  }
-
-  GtkWidget* checkoutWidget(const std::string& name) const {
-    return findNamed(GTK_WIDGET(host_->presentedWindow()), name);
-  }
-  GtkWidget* headerButton(const std::string& name) const {
-    GtkWindow* window = host_->presentedWindow();
-    return window != nullptr ? findNamed(gtk_window_get_titlebar(window), name) : nullptr;
-  }
-  void click(GtkWidget* button) {
-    ASSERT_NE(button, nullptr);
-    ASSERT_TRUE(iterateUntil([&] { return onScreen(button); }, 5s)) << "a user cannot click what is not shown";
-    g_signal_emit_by_name(button, "clicked");
-  }
-
-  bool menuOnScreen() const { return onScreen(checkoutWidget(gtk::cardWidgetName(1))); }
-  bool webFormOnScreen() const {
-    return onScreen(checkoutWidget(gtk::webViewWidgetName)) && !onScreen(checkoutWidget(gtk::menuWidgetName));
-  }
-
-  void startPayment() {
-    sdk_->startPayment(host_, paymentParams(), [this](PaymentResult result) {
-      windowOpenAtCompletion_ = host_->presentedWindow() != nullptr || checkoutWindow_ != nullptr;
-      probe_.completion()(std::move(result));
-    });
-    GtkWindow* window = host_->presentedWindow();
-    ASSERT_NE(window, nullptr);
-    checkoutWindow_ = window;
-    g_object_add_weak_pointer(G_OBJECT(window), reinterpret_cast<gpointer*>(&checkoutWindow_));
-  }
-
-  void expectOneCancellation() {
-    ASSERT_TRUE(iterateUntil([&] { return probe_.called(); }));
-    EXPECT_FALSE(windowOpenAtCompletion_) << "the window closes before the completion runs";
-    iterateUntil([] { return false; }, 50ms);
-    ASSERT_EQ(probe_.count(), 1u);
-    expectSDKError(probe_.result(), KelnSDKError::Kind::canceledByUser);
-  }
-
-  GtkWindow* hostWindow_ = nullptr;
-  GtkWindow* checkoutWindow_ = nullptr;  // weak: cleared when the window is finalized
-  std::shared_ptr<gtk::WindowViewController> host_;
-  LocalGateway gateway_;
-  std::shared_ptr<passkit::Wallet> wallet_;
-  std::unique_ptr<SDK> sdk_;
-  PaymentProbe probe_;
-  bool windowOpenAtCompletion_ = true;
-};
 
 TEST_F(CheckoutWindowTest, MenuRouteThroughTheWidgetsAndTheCloseButton) {
   // The web engine's widget, as the engine would give it for the checkout's web view.

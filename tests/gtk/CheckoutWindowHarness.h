@@ -1,0 +1,248 @@
+#pragma once
+
+// A GTK host for the checkout window tests: its own window, the SDK on the local gateway,
+// GLib's main loop driven as the host's would be, and the user played through the window's
+// widgets and, on a web form, through the page's DOM events.
+
+#include <keln/gtk/WindowViewController.h>
+#include <webkit/webkit.h>
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "e2e/EndToEndHarness.h"
+#include "gtk/WebViewWidget.h"
+#include "model/WireSamples.h"
+#include "support/GatewayFormPage.h"
+#include "support/LocalGateway.h"
+
+namespace keln::testing {
+
+inline GtkWidget* findNamed(GtkWidget* root, const std::string& name) {
+  if (root == nullptr) return nullptr;
+  if (name == gtk_widget_get_name(root)) return root;
+  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr; child = gtk_widget_get_next_sibling(child)) {
+    if (GtkWidget* found = findNamed(child, name)) return found;
+  }
+  return nullptr;
+}
+
+inline GtkWidget* findOfType(GtkWidget* root, GType type) {
+  if (root == nullptr) return nullptr;
+  if (G_TYPE_CHECK_INSTANCE_TYPE(root, type)) return root;
+  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr; child = gtk_widget_get_next_sibling(child)) {
+    if (GtkWidget* found = findOfType(child, type)) return found;
+  }
+  return nullptr;
+}
+
+// Visible on screen: the widget and every ancestor shown, the window mapped, and the widget
+// laid out.
+inline bool onScreen(GtkWidget* widget) {
+  return widget != nullptr && gtk_widget_is_drawable(widget) && gtk_widget_get_width(widget) > 0;
+}
+
+class CheckoutWindowTest : public EndToEndTest {
+ protected:
+  void SetUp() override {
+    EndToEndTest::SetUp();
+    // No session or accessibility bus on a virtual display: GTK need not look for them.
+    g_setenv("NO_AT_BRIDGE", "1", FALSE);
+    g_setenv("GTK_A11Y", "none", FALSE);
+#if defined(__SANITIZE_ADDRESS__)
+    // Mesa's GL driver is unloaded at exit with allocations that LeakSanitizer can no longer
+    // attribute to it: under the sanitizer GTK draws without GL.
+    g_setenv("GDK_DEBUG", "gl-disable", FALSE);
+#endif
+    ASSERT_TRUE(gtk::initialize()) << "no display: run the GTK tests under xvfb-run -a";
+    // A misuse of GTK or GLib (a critical) fails the test instead of scrolling by.
+    g_log_set_always_fatal(static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_FATAL_MASK));
+    hostWindow_ = GTK_WINDOW(gtk_window_new());
+    gtk_window_set_default_size(hostWindow_, 360, 420);  // inside xvfb-run's default screen
+    gtk_window_present(hostWindow_);
+    host_ = gtk::WindowViewController::make(hostWindow_);
+    gateway_.setResponder([](const RecordedRequest& request) {
+      if (request.method == "POST") {
+        nlohmann::json checkout = nlohmann::json::parse(samples::kCheckoutReply);
+        checkout["paymentMethodList"] = {"CARD", "XPAY", "BLIK"};
+        return closingConnection(GatewayReply::json(200, checkout.dump()));
+      }
+      return closingConnection(GatewayReply::json(200, samples::kStatusReply));
+    });
+    wallet_ = installWallet();
+    sdk_ = makeSDK(gateway_.url());
+  }
+
+  void TearDown() override {
+    gtk::setWebViewWidgetProvider(nullptr);
+    sdk_.reset();
+    host_.reset();
+    if (hostWindow_ != nullptr) gtk_window_destroy(hostWindow_);
+    iterateUntil([] { return false; }, std::chrono::milliseconds(20));
+    EndToEndTest::TearDown();
+  }
+
+  // Runs GLib's default context (which runs the main queue) until `done`; when
+  // `advanceClock`, moves the virtual clock on whenever only delayed work waits. False
+  // after `atMost` of real time.
+  bool iterateUntil(const std::function<bool()>& done, std::chrono::milliseconds atMost = std::chrono::seconds(20),
+                    bool advanceClock = true) {
+    const auto giveUp = std::chrono::steady_clock::now() + atMost;
+    // Wakes the loop now and then, so that a wait for something other than work ends.
+    const guint tick = g_timeout_add(10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+    bool reached = false;
+    while (!(reached = done()) && std::chrono::steady_clock::now() < giveUp) {
+      g_main_context_iteration(nullptr, TRUE);
+      if (!advanceClock) continue;
+      auto wait = dispatch::MainQueue::main().timeUntilNextTask();
+      if (wait && *wait > dispatch::Duration::zero() && !g_main_context_pending(nullptr)) clock_->advance(*wait);
+    }
+    g_source_remove(tick);
+    return reached;
+  }
+
+  GtkWidget* checkoutWidget(const std::string& name) const {
+    return findNamed(GTK_WIDGET(host_->presentedWindow()), name);
+  }
+  GtkWidget* headerButton(const std::string& name) const {
+    GtkWindow* window = host_->presentedWindow();
+    return window != nullptr ? findNamed(gtk_window_get_titlebar(window), name) : nullptr;
+  }
+  void click(GtkWidget* button) {
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(iterateUntil([&] { return onScreen(button); }, std::chrono::seconds(5)))
+        << "a user cannot click what is not shown";
+    g_signal_emit_by_name(button, "clicked");
+  }
+
+  bool menuOnScreen() const { return onScreen(checkoutWidget(gtk::cardWidgetName(1))); }
+  bool webFormOnScreen() const {
+    return onScreen(checkoutWidget(gtk::webViewWidgetName)) && !onScreen(checkoutWidget(gtk::menuWidgetName));
+  }
+  bool spinnerOnScreen() const { return onScreen(checkoutWidget(gtk::activityIndicatorWidgetName)); }
+
+  // WebKit's view in the checkout window's web view; null when the window shows none.
+  WebKitWebView* page() const {
+    GtkWidget* view = findOfType(checkoutWidget(gtk::webViewWidgetName), WEBKIT_TYPE_WEB_VIEW);
+    return view != nullptr ? WEBKIT_WEB_VIEW(view) : nullptr;
+  }
+
+  // True once the checkout window shows, on screen, the page at `url`, loaded.
+  bool pageLoaded(const std::string& url) const {
+    WebKitWebView* view = page();
+    const char* shown = view != nullptr ? webkit_web_view_get_uri(view) : nullptr;
+    return shown != nullptr && url == shown && !webkit_web_view_is_loading(view) && onScreen(GTK_WIDGET(view));
+  }
+
+  // Runs `script` in the page shown and gives its value as text ("" for undefined). Fails
+  // the test when the script throws or does not end.
+  std::string evaluate(const std::string& script) {
+    WebKitWebView* view = page();
+    EXPECT_NE(view, nullptr) << "no page in the checkout window";
+    if (view == nullptr) return {};
+    struct Outcome {
+      bool done = false;
+      std::string value;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    webkit_web_view_evaluate_javascript(
+        view, script.c_str(), -1, nullptr, nullptr, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+          std::unique_ptr<std::shared_ptr<Outcome>> outcome(static_cast<std::shared_ptr<Outcome>*>(data));
+          GError* error = nullptr;
+          JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+          if (error != nullptr) ADD_FAILURE() << "script failed: " << error->message;
+          if (value != nullptr && !jsc_value_is_undefined(value)) {
+            char* text = jsc_value_to_string(value);
+            (*outcome)->value = text;
+            g_free(text);
+          }
+          g_clear_error(&error);
+          g_clear_object(&value);
+          (*outcome)->done = true;
+        },
+        new std::shared_ptr<Outcome>(outcome));
+    EXPECT_TRUE(iterateUntil([&] { return outcome->done; }, std::chrono::seconds(10), false)) << "script never ended";
+    return outcome->value;
+  }
+
+  // Clicks the element `id` of the page as a person's click arrives: pointer and mouse
+  // events at the middle of what is drawn there, then the click. Waits until the element
+  // is drawn there (the page may not be laid out at the window's size yet); fails the test
+  // when it is missing or stays covered.
+  void clickInPage(const std::string& id) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    std::string result = tryClickInPage(id);
+    while (result == "covered" && std::chrono::steady_clock::now() < giveUp) {
+      iterateUntil([] { return false; }, std::chrono::milliseconds(20), false);
+      result = tryClickInPage(id);
+    }
+    EXPECT_EQ(result, "clicked") << "#" << id;
+  }
+
+  // "clicked", "missing", or "covered" when something else is drawn at its middle.
+  std::string tryClickInPage(const std::string& id) {
+    return evaluate(
+        "(() => {"
+        "  const target = document.getElementById('" + id + "');"
+        "  if (!target) return 'missing';"
+        "  target.scrollIntoView({block: 'center'});"
+        "  const box = target.getBoundingClientRect();"
+        "  const x = box.left + box.width / 2, y = box.top + box.height / 2;"
+        "  const hit = document.elementFromPoint(x, y);"
+        "  if (hit !== target && !target.contains(hit)) return 'covered';"
+        "  const at = {bubbles: true, cancelable: true, composed: true, view: window, clientX: x, clientY: y,"
+        "              screenX: x, screenY: y, button: 0, pointerId: 1, pointerType: 'mouse', isPrimary: true};"
+        "  hit.dispatchEvent(new PointerEvent('pointerdown', {...at, buttons: 1}));"
+        "  hit.dispatchEvent(new MouseEvent('mousedown', {...at, buttons: 1, detail: 1}));"
+        "  hit.dispatchEvent(new PointerEvent('pointerup', at));"
+        "  hit.dispatchEvent(new MouseEvent('mouseup', {...at, detail: 1}));"
+        "  hit.dispatchEvent(new MouseEvent('click', {...at, detail: 1}));"
+        "  return 'clicked';"
+        "})()");
+  }
+
+  void startPayment() {
+    sdk_->startPayment(host_, paymentParams(), [this](PaymentResult result) {
+      windowOpenAtCompletion_ = host_->presentedWindow() != nullptr || checkoutWindow_ != nullptr;
+      probe_.completion()(std::move(result));
+    });
+    GtkWindow* window = host_->presentedWindow();
+    ASSERT_NE(window, nullptr);
+    checkoutWindow_ = window;
+    g_object_add_weak_pointer(G_OBJECT(window), reinterpret_cast<gpointer*>(&checkoutWindow_));
+  }
+
+  // Waits for the payment's result; expects it to come once, after the window is gone.
+  void expectOneResultAfterTheWindowIsGone() {
+    ASSERT_TRUE(iterateUntil([&] { return probe_.called(); }));
+    EXPECT_FALSE(windowOpenAtCompletion_) << "the window closes before the completion runs";
+    iterateUntil([] { return false; }, std::chrono::milliseconds(50));
+    EXPECT_EQ(probe_.count(), 1u);
+    EXPECT_EQ(checkoutWindow_, nullptr);
+    EXPECT_EQ(host_->presentedWindow(), nullptr);
+  }
+
+  void expectOneCancellation() {
+    expectOneResultAfterTheWindowIsGone();
+    ASSERT_EQ(probe_.count(), 1u);
+    expectSDKError(probe_.result(), KelnSDKError::Kind::canceledByUser);
+  }
+
+  GtkWindow* hostWindow_ = nullptr;
+  GtkWindow* checkoutWindow_ = nullptr;  // weak: cleared when the window is finalized
+  std::shared_ptr<gtk::WindowViewController> host_;
+  LocalGateway gateway_;
+  std::shared_ptr<passkit::Wallet> wallet_;
+  std::unique_ptr<SDK> sdk_;
+  PaymentProbe probe_;
+  bool windowOpenAtCompletion_ = true;
+};
+
+}  // namespace keln::testing
