@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <concepts>
 #include <functional>
 #include <memory>
@@ -12,7 +14,7 @@ namespace keln::uikit {
 // A button of a navigation bar: a system item (the close button) or an image, with a
 // target and an action. The item holds its target weakly: once the target is gone, a tap
 // does nothing. Main thread only.
-class BarButtonItem {
+class KELN_EXPORT BarButtonItem {
  public:
   enum class SystemItem { close };
   enum class Style { plain, done };

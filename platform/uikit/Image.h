@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -14,7 +16,7 @@ namespace keln::uikit {
 // An image: a PNG file of a resource bundle, or one of the system's symbol images.
 // Headless: the image is known by its name and file; its pixels are never read.
 // Immutable value; any thread.
-class Image {
+class KELN_EXPORT Image {
  public:
   // The image `name` of `bundle`; nullopt when the bundle has none.
   static std::optional<Image> named(std::string_view name, const foundation::Bundle& bundle);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,7 +38,7 @@ enum class ContentMode { scaleToFill, scaleAspectFit, scaleAspectFill };
 //
 // Headless: nothing is drawn; the properties are kept so that code and tests can read
 // them.
-class View : public std::enable_shared_from_this<View> {
+class KELN_EXPORT View : public std::enable_shared_from_this<View> {
  public:
   // A value of intrinsicContentSize() meaning "no natural size on this axis".
   static constexpr double noIntrinsicMetric = -1;
@@ -144,6 +146,6 @@ class View : public std::enable_shared_from_this<View> {
 };
 
 // "<TypeName: 0x...>" for any object, from its dynamic type and address.
-std::string objectDescription(const void* address, const std::type_info& type);
+KELN_EXPORT std::string objectDescription(const void* address, const std::type_info& type);
 
 }  // namespace keln::uikit

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -31,7 +33,7 @@ enum class ModalPresentationStyle { automatic, fullScreen };
 // the parent is referred to weakly.
 //
 // Made with std::make_shared; main thread only.
-class ViewController : public std::enable_shared_from_this<ViewController> {
+class KELN_EXPORT ViewController : public std::enable_shared_from_this<ViewController> {
  public:
   using Completion = std::function<void()>;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -32,7 +34,7 @@ namespace keln {
 // it is sent nowhere.
 //
 // Main thread only.
-class ApplePayManager final : public passkit::PaymentAuthorizationControllerDelegate,
+class KELN_EXPORT ApplePayManager final : public passkit::PaymentAuthorizationControllerDelegate,
                               public std::enable_shared_from_this<ApplePayManager> {
  public:
   static const std::shared_ptr<ApplePayManager>& shared();
