@@ -6,7 +6,8 @@
 #   stay one per process.
 # Tests, benchmarks and the demo link the static layer libraries instead.
 
-set(KELN_SDK_LAYERS keln_foundation keln_dispatch keln_http keln_uikit keln_webkit keln_passkit keln_model keln_sdk)
+set(KELN_SDK_LAYERS keln_foundation keln_dispatch keln_http keln_uikit keln_webkit keln_passkit keln_model keln_core
+                    keln_presentation keln_sdk)
 
 # keln_shipped_library(<target> <output name> <layers...>)
 function(keln_shipped_library target output)

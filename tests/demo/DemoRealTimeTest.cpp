@@ -13,8 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "model/WireSamples.h"
 #include "support/LocalGateway.h"
+#include "support/WireSamples.h"
 
 namespace keln::testing {
 namespace {

@@ -15,9 +15,9 @@
 #include <unistd.h>
 
 #include "e2e/EndToEndHarness.h"
-#include "model/WireSamples.h"
 #include "sandbox/SandboxGateway.h"
 #include "support/LocalGateway.h"
+#include "support/WireSamples.h"
 
 namespace keln::testing {
 namespace {

@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include "e2e/EndToEndHarness.h"
-#include "model/WireSamples.h"
 #include "support/LocalGateway.h"
+#include "support/WireSamples.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>

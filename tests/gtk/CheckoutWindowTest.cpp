@@ -13,8 +13,8 @@
 
 #include "e2e/EndToEndHarness.h"
 #include "gtk/WebViewWidget.h"
-#include "model/WireSamples.h"
 #include "support/LocalGateway.h"
+#include "support/WireSamples.h"
 
 namespace keln::testing {
 namespace {

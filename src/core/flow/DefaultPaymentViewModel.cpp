@@ -8,12 +8,12 @@
 #include <keln/platform/ViewController.h>
 #include <keln/presentation/ApplePayManager.h>
 
+#include "core/flow/CardItemAccess.h"
 #include "core/flow/CheckoutRequestBuilder.h"
 #include "core/flow/PaymentCoordinator.h"
 #include "foundation/Bundle.h"
 #include "foundation/Log.h"
 #include "foundation/Unicode.h"
-#include "presentation/CardItemAccess.h"
 
 namespace keln {
 
