@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-namespace keln::uikit {
+#include <keln/platform/Coder.h>
+#include <keln/platform/NavigationItem.h>
+#include <keln/platform/View.h>
 
-class Coder;
-class NavigationItem;
-class View;
+namespace keln::uikit {
 
 // How a presented view controller covers the screen.
 enum class ModalPresentationStyle { automatic, fullScreen };
