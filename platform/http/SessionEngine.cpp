@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 
 #include <keln/platform/MainQueue.h>
 #include <keln/platform/Result.h>
@@ -14,6 +13,7 @@
 #include "foundation/Unicode.h"
 #include "http/CurlErrorMapping.h"
 #include "http/RequestError.h"
+#include "http/URLError.h"
 
 namespace keln::http {
 namespace {
@@ -99,7 +99,7 @@ SessionEngine::SessionEngine(Session& owner, const SessionConfiguration& configu
   if (!multi_ || !share_) {
     if (multi_) curl_multi_cleanup(multi_);
     if (share_) curl_share_cleanup(share_);
-    throw std::runtime_error("HTTP session: libcurl could not be set up");
+    throw URLError(URLError::Code::unknown, "", CURLE_FAILED_INIT, "HTTP session: libcurl could not be set up");
   }
   curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
   curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);

@@ -117,7 +117,7 @@ class KELN_EXPORT Decoder {
   }
   // True when the key is present (null included).
   bool contains(std::string_view key) const;
-  // The object's keys, in document order.
+  // The object's keys, sorted (byte order), not in document order.
   std::vector<std::string> allKeys() const;
   // The value under a required key (present and non-null).
   Decoder nested(std::string_view key) const;

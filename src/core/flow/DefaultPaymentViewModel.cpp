@@ -14,6 +14,7 @@
 #include "foundation/Bundle.h"
 #include "foundation/Log.h"
 #include "foundation/Unicode.h"
+#include "uikit/LinkSchemes.h"
 
 namespace keln {
 
@@ -104,7 +105,8 @@ void DefaultPaymentViewModel::cancelPayment() {
 bool DefaultPaymentViewModel::shouldOpenExternally(const foundation::URL& url) const {
   if (!url.scheme()) return false;
   const std::string scheme = foundation::asciiLowercased(*url.scheme());
-  return scheme == "http" || scheme == "https" || scheme == "mailto";
+  return std::ranges::any_of(uikit::externalLinkPrefixes,
+                             [&](std::string_view prefix) { return scheme == uikit::schemeOfPrefix(prefix); });
 }
 
 void DefaultPaymentViewModel::handleApplePayStatus(ApplePayStatus status) {
