@@ -14,6 +14,13 @@ function(keln_shipped_library target output)
   add_library(${target})
   foreach(layer IN LISTS ARGN)
     target_sources(${target} PRIVATE $<TARGET_OBJECTS:${layer}>)
+    # What the layer links from outside the SDK (libcurl, ICU, ...).
+    get_target_property(deps ${layer} LINK_LIBRARIES)
+    foreach(dep IN LISTS deps)
+      if(NOT dep MATCHES "^(keln_|\\$<)")
+        target_link_libraries(${target} PRIVATE ${dep})
+      endif()
+    endforeach()
   endforeach()
   target_include_directories(${target}
     PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
@@ -24,8 +31,7 @@ function(keln_shipped_library target output)
 endfunction()
 
 keln_shipped_library(KelnSDK KelnSDK ${KELN_SDK_LAYERS})
-target_link_libraries(KelnSDK PUBLIC nlohmann_json::nlohmann_json
-                      PRIVATE CURL::libcurl ICU::uc ICU::i18n Threads::Threads)
+target_link_libraries(KelnSDK PUBLIC nlohmann_json::nlohmann_json)
 add_library(KelnSDK::KelnSDK ALIAS KelnSDK)
 
 keln_shipped_library(KelnSDKGtk KelnSDK-Gtk keln_gtk)
