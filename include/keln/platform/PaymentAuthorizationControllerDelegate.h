@@ -35,3 +35,6 @@ class KELN_EXPORT PaymentAuthorizationControllerDelegate {
 };
 
 }  // namespace keln::passkit
+
+// The controller named above, complete also for a file that includes only this header.
+#include <keln/platform/PaymentAuthorizationController.h>

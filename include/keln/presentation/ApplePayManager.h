@@ -7,20 +7,16 @@
 #include <vector>
 
 #include <keln/platform/Payment.h>
+#include <keln/platform/PaymentAuthorizationController.h>
 #include <keln/platform/PaymentAuthorizationControllerDelegate.h>
 #include <keln/platform/PaymentAuthorizationResult.h>
+#include <keln/platform/PaymentAuthorizationViewController.h>
 #include <keln/platform/PaymentNetwork.h>
 #include <keln/presentation/ApplePayStatus.h>
 
 namespace keln::foundation {
 class JSONDocument;
 }  // namespace keln::foundation
-
-namespace keln::passkit {
-class PaymentAuthorizationController;
-class PaymentAuthorizationViewController;
-class PaymentRequest;
-}  // namespace keln::passkit
 
 namespace keln {
 
