@@ -28,7 +28,7 @@
 #include "core/SDKAccess.h"
 #include "core/SDKConfigFactory.h"
 #include "foundation/Log.h"
-#include "model/WireSamples.h"
+#include "support/WireSamples.h"
 #include "support/GatewayFormPage.h"
 #include "support/LocalGateway.h"
 

@@ -30,8 +30,8 @@
 #include "core/network/NetworkConfiguration.h"
 #include "core/network/PaymentRouter.h"
 #include "foundation/Log.h"
-#include "model/WireSamples.h"
 #include "support/LocalGateway.h"
+#include "support/WireSamples.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <keln/platform/JSONCoding.h>
 
 #include "model/CheckoutResponseDTO.h"
-#include "model/WireSamples.h"
+#include "support/WireSamples.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "model/CheckoutResponse.h"
 #include "model/CheckoutResponseDTO.h"
-#include "model/WireSamples.h"
+#include "support/WireSamples.h"
 
 namespace foundation = keln::foundation;
 using keln::CheckoutResponse;

@@ -5,6 +5,7 @@
 // the platform layers a host drives (the main queue, view controllers, the URL opener, the
 // wallet).
 
+#include <keln/Export.h>
 #include <keln/core/EnvironmentSDK.h>
 #include <keln/core/KelnSDKError.h>
 #include <keln/core/SDK.h>
@@ -25,7 +26,7 @@
 
 extern "C" {
 // The SDK's version: 1.0.
-extern const double KelnSDKVersionNumber;
+KELN_EXPORT extern const double KelnSDKVersionNumber;
 // "@(#)PROGRAM:KelnSDK  PROJECT:KelnSDK-1\n"
-extern const unsigned char KelnSDKVersionString[];
+KELN_EXPORT extern const unsigned char KelnSDKVersionString[];
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,7 +17,7 @@ enum class LogStream {
 };
 
 // Writes `message` as one system-log line. Empty messages are dropped. Any thread.
-void systemLog(std::string_view message);
+KELN_EXPORT void systemLog(std::string_view message);
 
 // Writes `message` and a newline to standard output. Any thread.
 void standardOutput(std::string_view message);

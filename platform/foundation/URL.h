@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,7 +23,7 @@ namespace keln::foundation {
 //    and does not parse when that fails.
 //
 // Immutable value; any thread.
-class URL {
+class KELN_EXPORT URL {
  public:
   // The URL of `text`, or none when it does not parse (see above).
   static std::optional<URL> parse(std::string_view text);

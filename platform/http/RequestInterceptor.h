@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <keln/platform/Error.h>
 
 #include "http/URLRequest.h"

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <stdexcept>
 #include <utility>
 
 #include <keln/platform/MainQueue.h>
@@ -13,6 +12,7 @@
 #include "foundation/Unicode.h"
 #include "http/CurlErrorMapping.h"
 #include "http/RequestError.h"
+#include "http/URLError.h"
 
 namespace keln::http {
 namespace {
@@ -86,7 +86,7 @@ SessionEngine::SessionEngine(Session& owner, const SessionConfiguration& configu
       configuration_(configuration),
       trust_(TLSTrust::forAdditionalCertificates(configuration_.additionalTrustedCertificatesFile)) {
   multi_ = curl_multi_init();
-  if (!multi_) throw std::runtime_error("HTTP session: libcurl could not be set up");
+  if (!multi_) throw URLError(URLError::Code::unknown, "", CURLE_FAILED_INIT, "HTTP session: libcurl could not be set up");
 }
 
 SessionEngine::~SessionEngine() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include "uikit/View.h"
 
 namespace keln::uikit {
@@ -7,7 +9,7 @@ namespace keln::uikit {
 // The spinning wheel shown during a long step. It is made stopped; while
 // hidesWhenStopped() holds (the default), stopping hides it and starting shows it.
 // Its natural size is 20 points square (medium) or 37 (large). Main thread only.
-class ActivityIndicatorView : public View {
+class KELN_EXPORT ActivityIndicatorView : public View {
  public:
   enum class Style { medium, large };
 

@@ -11,6 +11,7 @@
 #include <keln/platform/MainQueue.h>
 
 #include "foundation/Unicode.h"
+#include "uikit/LinkSchemes.h"
 
 extern char** environ;
 
@@ -58,7 +59,7 @@ bool Application::defaultOpenerAccepts(std::string_view url) {
     return byte > 0x20 && byte < 0x7F;
   });
   if (!visibleAscii) return false;
-  for (std::string_view scheme : {"http://", "https://", "mailto:"}) {
+  for (std::string_view scheme : externalLinkPrefixes) {
     if (url.size() > scheme.size() && foundation::asciiCaseInsensitiveEquals(url.substr(0, scheme.size()), scheme)) {
       return true;
     }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include "uikit/View.h"
 
 namespace keln::uikit {
 
 // A push button of one of the system's kinds. Main thread only.
-class Button : public View {
+class KELN_EXPORT Button : public View {
  public:
   enum class ButtonType { custom, system };
 

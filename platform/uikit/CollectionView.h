@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <concepts>
 #include <cstdint>
 #include <functional>
@@ -19,7 +21,7 @@ namespace keln::uikit {
 class CollectionView;
 
 // Supplies a collection view's items.
-class CollectionViewDataSource {
+class KELN_EXPORT CollectionViewDataSource {
  public:
   virtual ~CollectionViewDataSource() = default;
   virtual std::int64_t numberOfSections(CollectionView&) { return 1; }
@@ -31,7 +33,7 @@ class CollectionViewDataSource {
 };
 
 // Hears what the user does with a collection view.
-class CollectionViewDelegate {
+class KELN_EXPORT CollectionViewDelegate {
  public:
   virtual ~CollectionViewDelegate() = default;
   virtual void didSelectItemAt(CollectionView&, const IndexPath&) {}
@@ -40,7 +42,7 @@ class CollectionViewDelegate {
 // A delegate that also sizes and spaces the items of a flow layout. Each answer left at
 // nullopt falls back on the layout's own property. Adopting it adopts
 // CollectionViewDelegate (inherited virtually, so a class may name both).
-class CollectionViewDelegateFlowLayout : public virtual CollectionViewDelegate {
+class KELN_EXPORT CollectionViewDelegateFlowLayout : public virtual CollectionViewDelegate {
  public:
   virtual std::optional<Size> sizeForItemAt(CollectionView&, CollectionViewLayout&, const IndexPath&) {
     return std::nullopt;
@@ -64,7 +66,7 @@ class CollectionViewDelegateFlowLayout : public virtual CollectionViewDelegate {
 // are asked for at the next layout pass (View::layoutIfNeeded()); headless, every item gets
 // a cell, whether it lies inside the bounds or not. reloadData() takes the cells back for
 // reuse and clears the selection. Main thread only.
-class CollectionView : public View {
+class KELN_EXPORT CollectionView : public View {
  public:
   // A null layout is replaced by a default flow layout.
   CollectionView(const Rect& frame, std::shared_ptr<CollectionViewLayout> layout);

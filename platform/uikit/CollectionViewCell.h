@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,7 +13,7 @@ namespace keln::uikit {
 // One item of a collection view. Subclasses put their subviews in contentView(), which
 // always fills the cell. Cells are made by the collection view from the class registered
 // for a reuse identifier, and reused for other items after a reload. Main thread only.
-class CollectionViewCell : public View {
+class KELN_EXPORT CollectionViewCell : public View {
  public:
   explicit CollectionViewCell(const Rect& frame = {});
   // Restores a plain cell from an archive.

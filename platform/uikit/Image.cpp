@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "foundation/Bundle.h"
-
 namespace keln::uikit {
 namespace {
 
@@ -12,12 +10,6 @@ namespace {
 constexpr std::array<std::string_view, 1> kSystemSymbols = {"chevron.backward"};
 
 }  // namespace
-
-std::optional<Image> Image::named(std::string_view name, const foundation::Bundle& bundle) {
-  auto path = bundle.imagePath(name);
-  if (!path) return std::nullopt;
-  return Image(std::string(name), std::move(*path));
-}
 
 std::optional<Image> Image::systemImage(std::string_view name) {
   if (std::find(kSystemSymbols.begin(), kSystemSymbols.end(), name) == kSystemSymbols.end()) return std::nullopt;

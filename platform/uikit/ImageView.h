@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <optional>
 
 #include "uikit/Image.h"
@@ -8,7 +10,7 @@
 namespace keln::uikit {
 
 // A view showing an image (or nothing). Main thread only.
-class ImageView : public View {
+class KELN_EXPORT ImageView : public View {
  public:
   using View::View;
 

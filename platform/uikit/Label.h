@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <optional>
 #include <string>
 
@@ -11,7 +13,7 @@ namespace keln::uikit {
 
 // A view showing one line of text. Its natural size is the estimated size of its text
 // (zero without text). Main thread only.
-class Label : public View {
+class KELN_EXPORT Label : public View {
  public:
   using View::View;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <memory>
 #include <vector>
 
@@ -11,7 +13,7 @@ namespace keln::uikit {
 // navigation bar that shows that controller's navigationItem(). The navigation controller
 // owns the controllers of its stack and is their parent. Made with std::make_shared. Its view holds the top
 // controller's view, filling it. Main thread only.
-class NavigationController : public ViewController {
+class KELN_EXPORT NavigationController : public ViewController {
  public:
   NavigationController() = default;
 

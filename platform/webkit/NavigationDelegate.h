@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <functional>
 #include <memory>
 
@@ -20,7 +22,7 @@ enum class NavigationActionPolicy {
 // What a web view asks and tells about the navigations of its main frame. The web view
 // holds its navigation delegate weakly; every call arrives on the main queue. Each
 // operation has a default, so a delegate overrides only what it needs.
-class NavigationDelegate {
+class KELN_EXPORT NavigationDelegate {
  public:
   using DecisionHandler = std::function<void(NavigationActionPolicy)>;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <memory>
 
 #include "webkit/NavigationAction.h"
@@ -18,7 +20,7 @@ class WindowFeatures {
 
 // What a web view asks of the app for its page's requests that need the app's screens.
 // The web view holds its UI delegate weakly; every call arrives on the main queue.
-class UIDelegate {
+class KELN_EXPORT UIDelegate {
  public:
   virtual ~UIDelegate() = default;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,7 +24,7 @@ class WebView;
 // An engine is made by the process-wide factory below when its web view is made, and
 // receives that web view, which outlives it. It must not use the web view's shared
 // ownership (shared_from_this) while it is being made. Main thread only.
-class WebEngine {
+class KELN_EXPORT WebEngine {
  public:
   virtual ~WebEngine() = default;
 
@@ -55,7 +57,7 @@ using WebEngineFactory = std::function<std::unique_ptr<WebEngine>(WebView& webVi
 
 // Chooses the engine of the web views made from now on, process-wide; null restores the
 // headless engine (the default). Web views already made keep their engine. Main thread.
-void setWebEngineFactory(WebEngineFactory factory);
+KELN_EXPORT void setWebEngineFactory(WebEngineFactory factory);
 
 // The engine for `webView`, from the installed factory.
 std::unique_ptr<WebEngine> makeWebEngine(WebView& webView);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,7 +24,7 @@ namespace keln::webkit {
 //
 // The delegates are held weakly; every call to them arrives on the main queue. Made with
 // std::make_shared; main thread only.
-class WebView : public uikit::View {
+class KELN_EXPORT WebView : public uikit::View {
  public:
   WebView(const uikit::Rect& frame, std::shared_ptr<WebViewConfiguration> configuration);
   ~WebView() override;

@@ -3,10 +3,11 @@
 #include <keln/platform/Application.h>
 #include <keln/presentation/ApplePayManager.h>
 
+#include "core/flow/CardItemAccess.h"
 #include "foundation/Bundle.h"
 #include "foundation/Log.h"
 #include "presentation/CardCollectionViewCell.h"
-#include "presentation/CardItemAccess.h"
+#include "presentation/DefaultPaymentView.h"
 #include "presentation/applepay/ApplePayBuilderAccess.h"
 #include "presentation/applepay/ApplePayManagerAccess.h"
 #include "uikit/BarButtonItem.h"
@@ -18,6 +19,10 @@
 #include "webkit/WebView.h"
 
 namespace keln {
+
+std::shared_ptr<PaymentViewController> PaymentViewController::makeCheckout(std::shared_ptr<PaymentViewModel> viewModel) {
+  return std::make_shared<PaymentViewController>(BaseView::make<DefaultPaymentView>(), std::move(viewModel));
+}
 
 PaymentViewController::PaymentViewController(std::shared_ptr<PaymentView> contentView,
                                              std::shared_ptr<PaymentViewModel> viewModel)

@@ -35,6 +35,9 @@ class PaymentViewController final : public BaseViewController,
   static constexpr std::int64_t OTHER_METHOD_POSITION = 1;
 
   PaymentViewController(std::shared_ptr<PaymentView> contentView, std::shared_ptr<PaymentViewModel> viewModel);
+  // The checkout screen of one payment: a DefaultPaymentView driven by `viewModel` (what
+  // the SDK's coordinator makes for each payment).
+  static std::shared_ptr<PaymentViewController> makeCheckout(std::shared_ptr<PaymentViewModel> viewModel);
   // Not supported: stops the program with "init(coder:) has not been implemented".
   explicit PaymentViewController(const uikit::Coder& coder);
 

@@ -16,7 +16,7 @@
 #include "http/RequestError.h"
 #include "http/URLError.h"
 #include "model/CheckoutResponseDTO.h"
-#include "model/WireSamples.h"
+#include "support/WireSamples.h"
 
 namespace keln::testing {
 namespace {

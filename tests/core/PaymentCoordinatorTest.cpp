@@ -14,6 +14,7 @@
 #include "core/flow/DefaultPaymentViewModel.h"
 #include "core/flow/PaymentCoordinator.h"
 #include "core/flow/PaymentService.h"
+#include "presentation/PaymentViewController.h"
 #include "uikit/NavigationController.h"
 
 namespace keln {
@@ -42,7 +43,8 @@ class PaymentCoordinatorTest : public ::testing::Test {
 
   static std::shared_ptr<PaymentCoordinator> makeCoordinator() {
     return std::make_shared<PaymentCoordinator>(std::make_shared<uikit::NavigationController>(),
-                                                SDKConfigFactory::withRoot("http://127.0.0.1:9", "client", "token"));
+                                                SDKConfigFactory::withRoot("http://127.0.0.1:9", "client", "token"),
+                                                &PaymentViewController::makeCheckout);
   }
 
   static PaymentCoordinator::Completion recordInto(std::vector<PaymentResult>& results) {

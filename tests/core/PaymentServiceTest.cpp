@@ -6,7 +6,7 @@
 
 #include "core/GatewayClientHarness.h"
 #include "core/flow/DefaultPaymentService.h"
-#include "model/WireSamples.h"
+#include "support/WireSamples.h"
 
 namespace keln::testing {
 namespace {

@@ -21,12 +21,13 @@
 #include "core/FakeCheckoutScreen.h"
 #include "core/GatewayClientHarness.h"
 #include "core/SDKConfigFactory.h"
+#include "core/flow/CardItemAccess.h"
 #include "core/flow/DefaultPaymentService.h"
 #include "core/flow/DefaultPaymentViewModel.h"
 #include "core/flow/PaymentCoordinator.h"
 #include "http/RequestError.h"
-#include "model/WireSamples.h"
-#include "presentation/CardItemAccess.h"
+#include "presentation/PaymentViewController.h"
+#include "support/WireSamples.h"
 #include "uikit/NavigationController.h"
 
 namespace keln::testing {
@@ -239,7 +240,8 @@ class PaymentViewModelTest : public GatewayClientTest {
 
   LocalGateway gateway_;
   std::shared_ptr<PaymentCoordinator> coordinator_ = std::make_shared<PaymentCoordinator>(
-      std::make_shared<uikit::NavigationController>(), SDKConfigFactory::withRoot(gateway_.url(), kClientID, kToken));
+      std::make_shared<uikit::NavigationController>(), SDKConfigFactory::withRoot(gateway_.url(), kClientID, kToken),
+      &PaymentViewController::makeCheckout);
   std::shared_ptr<uikit::ViewController> host_ = std::make_shared<uikit::ViewController>();
   std::vector<PaymentResult> results_;
   std::filesystem::path templatePath_;
@@ -731,7 +733,7 @@ TEST_F(PaymentViewModelTest, NothingIsDeliveredWithoutCoordinatorOrPresenter) {
     runPending();
     if (!coordinator_) {
       coordinator_ = std::make_shared<PaymentCoordinator>(
-          navigation, SDKConfigFactory::withRoot(gateway_.url(), kClientID, kToken));
+          navigation, SDKConfigFactory::withRoot(gateway_.url(), kClientID, kToken), &PaymentViewController::makeCheckout);
     }
   }
 }

@@ -14,8 +14,8 @@
 #include <nlohmann/json.hpp>
 
 #include "demo/DemoProgram.h"
-#include "model/WireSamples.h"
 #include "support/LocalGateway.h"
+#include "support/WireSamples.h"
 
 namespace keln::testing {
 namespace {

@@ -23,7 +23,7 @@
 #include "core/SDKConfigFactory.h"
 #include "foundation/Log.h"
 #include "foundation/URL.h"
-#include "model/WireSamples.h"
+#include "support/WireSamples.h"
 #include "passkit/PaymentRequest.h"
 #include "presentation/applepay/ApplePayManagerAccess.h"
 #include "presentation/CardCollectionViewCell.h"

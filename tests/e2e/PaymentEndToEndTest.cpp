@@ -17,6 +17,7 @@
 #include "e2e/EndToEndHarness.h"
 #include "sandbox/SandboxGateway.h"
 #include "support/LocalGateway.h"
+#include "support/WireSamples.h"
 
 namespace keln::testing {
 namespace {

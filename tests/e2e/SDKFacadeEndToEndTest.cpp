@@ -11,9 +11,9 @@
 #include "core/flow/DefaultPaymentService.h"
 #include "core/network/DefaultNetworkClient.h"
 #include "e2e/EndToEndHarness.h"
-#include "model/WireSamples.h"
 #include "sandbox/SandboxGateway.h"
 #include "support/LocalGateway.h"
+#include "support/WireSamples.h"
 
 namespace keln::testing {
 namespace {

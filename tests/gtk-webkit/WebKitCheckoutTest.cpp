@@ -9,8 +9,8 @@
 
 #include "e2e/EndToEndHarness.h"
 #include "gtk-webkit/WebKitHarness.h"
-#include "model/WireSamples.h"
 #include "support/LocalGateway.h"
+#include "support/WireSamples.h"
 
 namespace keln::testing {
 namespace {

@@ -16,8 +16,8 @@
 #include "foundation/Bundle.h"
 #include "gtk-webkit/WebKitHarness.h"
 #include "model/CheckoutResponseDTO.h"
-#include "model/WireSamples.h"
 #include "support/LocalGateway.h"
+#include "support/WireSamples.h"
 
 namespace keln::testing {
 namespace {

@@ -18,7 +18,7 @@
 
 #include "e2e/EndToEndHarness.h"
 #include "gtk/WebViewWidget.h"
-#include "model/WireSamples.h"
+#include "support/WireSamples.h"
 #include "support/GatewayFormPage.h"
 #include "support/LocalGateway.h"
 

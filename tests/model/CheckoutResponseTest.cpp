@@ -6,7 +6,7 @@
 #include "foundation/Base64.h"
 #include "foundation/Log.h"
 #include "model/CheckoutResponse.h"
-#include "model/WireSamples.h"
+#include "support/WireSamples.h"
 
 namespace keln {
 namespace {

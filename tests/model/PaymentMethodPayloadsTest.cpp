@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "foundation/Base64.h"
-#include "model/WireSamples.h"
 #include "model/WireTestSupport.h"
+#include "support/WireSamples.h"
 
 namespace keln {
 namespace {

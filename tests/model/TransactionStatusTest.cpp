@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "model/WireSamples.h"
 #include "model/WireTestSupport.h"
+#include "support/WireSamples.h"
 
 namespace keln {
 namespace {

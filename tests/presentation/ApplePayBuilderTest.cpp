@@ -14,11 +14,11 @@
 
 #include "foundation/Base64.h"
 #include "model/CheckoutResponse.h"
-#include "model/WireSamples.h"
 #include "passkit/PaymentRequest.h"
 #include "passkit/SystemVersion.h"
 #include "presentation/applepay/ApplePayBuilderAccess.h"
 #include "presentation/applepay/PKPaymentRequestBuilder.h"
+#include "support/WireSamples.h"
 
 namespace keln {
 namespace {

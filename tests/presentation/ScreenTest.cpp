@@ -9,10 +9,10 @@
 #include <keln/platform/MainQueue.h>
 #include <keln/presentation/CardItem.h>
 
+#include "core/flow/CardItemAccess.h"
 #include "presentation/BaseView.h"
 #include "presentation/BaseViewController.h"
 #include "presentation/CardCollectionViewCell.h"
-#include "presentation/CardItemAccess.h"
 #include "presentation/DefaultPaymentView.h"
 #include "uikit/Coder.h"
 #include "uikit/CollectionView.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <optional>
 #include <string>
 
@@ -14,7 +16,7 @@ namespace keln {
 //  - applePayError: the wallet sheet reported an error ("Apple Pay Error");
 //  - canceledByUser: the user closed the checkout.
 // An immutable value.
-class KelnSDKError : public Error {
+class KELN_EXPORT KelnSDKError : public Error {
  public:
   enum class Kind { sdkNotConfigured, applePayError, canceledByUser };
 

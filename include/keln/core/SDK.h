@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,7 +28,7 @@ struct SDKAccess;
 // queue (see keln/platform/MainQueue.h), so the host must drive that queue. The host keeps
 // the SDK alive until a started payment's completion has run: releasing it while a
 // checkout is on screen ends that payment without a result.
-class SDK {
+class KELN_EXPORT SDK {
  public:
   using PaymentCompletion = std::function<void(Result<TransactionResultSDK>)>;
   using StatusCompletion = std::function<void(Result<TransactionStatus>)>;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <string>
 
 #include <keln/core/EnvironmentSDK.h>
@@ -13,7 +15,7 @@ namespace keln {
 // An immutable value, safe to read on any thread. Making one checks nothing: an empty
 // client id or token is kept as given and rejected only when a request is about to be
 // sent.
-class SDKConfig {
+class KELN_EXPORT SDKConfig {
  public:
   SDKConfig(std::string clientId, std::string token, EnvironmentSDK environment);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,7 +20,7 @@ namespace keln {
 //
 // `merchantTransactionDescription` is carried but not sent. `applePayMerchantId` serves
 // only the Apple Pay request; without it none is made.
-class TransactionParamsSDK {
+class KELN_EXPORT TransactionParamsSDK {
  public:
   // `transactionDescription` is stored as present, even when empty.
   TransactionParamsSDK(std::int64_t terminalID, std::optional<std::string> merchantTransactionDescription,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <optional>
 #include <string>
 
@@ -18,7 +20,7 @@ namespace keln {
 // "paymentType", "paymentStatus", "paymentMethod", "execution", "returnStatus", each left
 // out when absent and read as absent when missing or null. Decoding throws
 // foundation::DecodingError and yields nothing partial.
-class TransactionResultSDK {
+class KELN_EXPORT TransactionResultSDK {
  public:
   TransactionResultSDK(bool isSuccess, std::optional<std::string> transactionID, std::optional<Token> token,
                        std::optional<Merchant> merchant, std::optional<std::string> paymentType,

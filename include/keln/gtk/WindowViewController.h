@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include <keln/Export.h>
 #include <keln/platform/ViewController.h>
 
 namespace keln::gtk {
@@ -20,7 +21,7 @@ class PresentedWindow;
 // the desktop's default handler; a host may install its own opener afterwards. Returns
 // false when no display can be opened; the queue is then left to the host. Safe to call
 // more than once. Main thread only.
-bool initialize();
+KELN_EXPORT bool initialize();
 
 // The view controller of a host's own GtkWindow: the controller a GTK host hands to
 // SDK::startPayment() to present the checkout from.
@@ -40,7 +41,7 @@ bool initialize();
 //
 // Holds the host's window weakly (a window destroyed by the host counts as none) and owns
 // the window it opened. Made with make(); main thread only.
-class WindowViewController : public uikit::ViewController {
+class KELN_EXPORT WindowViewController : public uikit::ViewController {
  public:
   // Calls initialize(). `window` may be null.
   static std::shared_ptr<WindowViewController> make(GtkWindow* window);

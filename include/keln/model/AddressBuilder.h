@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <optional>
 #include <string>
 
@@ -11,7 +13,7 @@ namespace keln {
 // Assembles an Address with validation. Setters store their argument (replacing an
 // earlier value) and return the builder so that calls chain. Used from one thread at a
 // time; build() leaves the builder as it was, so it can be built again.
-class Address::Builder {
+class KELN_EXPORT Address::Builder {
  public:
   Builder() = default;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <optional>
 #include <string>
 
@@ -11,7 +13,7 @@ namespace keln {
 // build() at the first field that fails its check. It carries a fixed English message that
 // names the problem, with the offending value in square brackets where there is one, as
 // in "Incorrect terminal ID: [0]".
-class BuilderError : public Error {
+class KELN_EXPORT BuilderError : public Error {
  public:
   enum class Kind { incorrectParameter };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 // The checkout request: the JSON body the SDK posts to the gateway to open a checkout.
 //
 //   {"merchant": {...}, "transaction": {...}, "customer": {...}, "tokenisation": {...}}
@@ -28,7 +30,7 @@ class TimestampFormatter;
 
 // A reference to an earlier payment. Part of the transaction record, but no transaction
 // made or decoded by the SDK ever holds one.
-class PaymentReference {
+class KELN_EXPORT PaymentReference {
  public:
   PaymentReference(std::string initialDatetime, std::string finalDatetime, Amount maxAmount, Amount minAmount,
                    std::string entity);
@@ -53,7 +55,7 @@ class PaymentReference {
 // The payment being opened. `description` travels as "description". `moto` and
 // `paymentReference` never hold a value: the constructor does not take them and decoding
 // does not read them, so no encoded transaction carries them.
-class Transaction {
+class KELN_EXPORT Transaction {
  public:
   // `description` and `paymentMethod` always hold the given text and list, even empty.
   Transaction(std::string transactionTimestamp, std::string transactionDescription, std::string paymentType,
@@ -85,7 +87,7 @@ class Transaction {
 };
 
 // The customer's details; every field is optional, so an empty one encodes as {}.
-class CustomerInfo {
+class KELN_EXPORT CustomerInfo {
  public:
   CustomerInfo(std::optional<std::string> customerName, std::optional<std::string> customerEmail,
                std::optional<Address> shippingAddress, std::optional<Address> billingAddress);
@@ -106,7 +108,7 @@ class CustomerInfo {
 };
 
 // {"customerInfo": {...}}
-class Customer {
+class KELN_EXPORT Customer {
  public:
   explicit Customer(CustomerInfo customerInfo);
 
@@ -120,7 +122,7 @@ class Customer {
 };
 
 // {"tokeniseCard": true|false}: whether the gateway is to tokenise the card.
-class TokenizationRequest {
+class KELN_EXPORT TokenizationRequest {
  public:
   explicit TokenizationRequest(bool tokenizeCard);
 
@@ -135,7 +137,7 @@ class TokenizationRequest {
 
 // The tokenisation part of a request: {"tokenisationRequest": {...}, "paymentTokens": [...]}.
 // An empty token list is written as [].
-class TokenizationParams {
+class KELN_EXPORT TokenizationParams {
  public:
   class Builder;
 
@@ -153,7 +155,7 @@ class TokenizationParams {
 };
 
 // Assembles TokenizationParams; checks nothing. Starts with the flag false and no tokens.
-class TokenizationParams::Builder {
+class KELN_EXPORT TokenizationParams::Builder {
  public:
   Builder() = default;
 
@@ -169,7 +171,7 @@ class TokenizationParams::Builder {
 };
 
 // The root of the request body. "customer" and "tokenisation" are left out when absent.
-class CheckoutRequest {
+class KELN_EXPORT CheckoutRequest {
  public:
   class Builder;
 
@@ -195,7 +197,7 @@ class CheckoutRequest {
 // Setters store their argument (replacing an earlier value) and return the builder so
 // that calls chain. A builder is used from one thread at a time; a build changes none of
 // its fields, so it can be built again, after further setter calls or not.
-class CheckoutRequest::Builder {
+class KELN_EXPORT CheckoutRequest::Builder {
  public:
   Builder() = default;
 

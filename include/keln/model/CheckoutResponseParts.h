@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 // Parts of the gateway's checkout reply that hosts may decode and read themselves: the
 // follow-up action and the checkout's card token record.
 //
@@ -16,7 +18,7 @@
 namespace keln {
 
 // The parameters of the gateway's follow-up action.
-class ActionResponseData {
+class KELN_EXPORT ActionResponseData {
  public:
   const std::vector<std::string>& params() const { return params_; }
 
@@ -30,7 +32,7 @@ class ActionResponseData {
 };
 
 // The gateway's follow-up action for a checkout.
-class ActionResponse {
+class KELN_EXPORT ActionResponse {
  public:
   const ActionResponseData& data() const { return data_; }
 
@@ -45,7 +47,7 @@ class ActionResponse {
 
 // A card token record with keys of its own: "name", "type", "value", "maskedPANval" and
 // "expireData" (for `expireDate`). Not interchangeable with Token on the wire.
-class CheckoutToken {
+class KELN_EXPORT CheckoutToken {
  public:
   const std::optional<std::string>& name() const { return name_; }
   const std::string& type() const { return type_; }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 // Fixed names for the codes the gateway uses: payment methods, currencies and languages.
 //
 // PaymentMethod is a text-coded enumeration: rawValue() gives its gateway code and
@@ -40,14 +42,14 @@ enum class PaymentMethod {
   pblkv,      // "PBLKV"
 };
 
-std::string rawValue(PaymentMethod method);
+KELN_EXPORT std::string rawValue(PaymentMethod method);
 template <>
-std::optional<PaymentMethod> fromRawValue<PaymentMethod>(std::string_view rawValue);
+KELN_EXPORT std::optional<PaymentMethod> fromRawValue<PaymentMethod>(std::string_view rawValue);
 template <>
 const std::vector<PaymentMethod>& allCases<PaymentMethod>();
 
 // A currency by its three-letter code.
-class Currency {
+class KELN_EXPORT Currency {
  public:
   enum class Kind { pln, eur, custom };
 
@@ -83,7 +85,7 @@ class Currency {
 };
 
 // A language by its two-letter code.
-class Language {
+class KELN_EXPORT Language {
  public:
   enum class Kind { en, pl, custom };
 
@@ -123,7 +125,7 @@ class Language {
 namespace keln::foundation {
 
 template <>
-struct Coding<PaymentMethod> {
+struct KELN_EXPORT Coding<PaymentMethod> {
   static void encode(PaymentMethod value, Encoder& encoder);
   // A string other than the five codes fails with dataCorrupted.
   static PaymentMethod decode(const Decoder& decoder);

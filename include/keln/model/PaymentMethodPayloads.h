@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 // The gateway's parameters for each family of payment methods, which a checkout reply
 // carries Base64-encoded in its "externalParameter" text. ExternalParameter is the root
 // of the JSON document; every key is the gateway's capitalised name ("XPAY",
@@ -19,7 +21,7 @@
 namespace keln {
 
 // Parameters common to all method families; each may be missing.
-class GenericData {
+class KELN_EXPORT GenericData {
  public:
   const std::optional<std::string>& environment() const { return environment_; }
   const std::optional<std::string>& entityId() const { return entityId_; }
@@ -39,7 +41,7 @@ class GenericData {
 };
 
 // Google Pay parameters of the wallet family.
-class GooglePayDataElement {
+class KELN_EXPORT GooglePayDataElement {
  public:
   const std::string& gatewayMerchantId() const { return gatewayMerchantId_; }
   const std::string& gatewayName() const { return gatewayName_; }
@@ -63,7 +65,7 @@ class GooglePayDataElement {
 };
 
 // Apple Pay parameters of the wallet family.
-class ApplePayDataElement {
+class KELN_EXPORT ApplePayDataElement {
  public:
   const std::string& rfu() const { return rfu_; }
   const std::string& appleMerchantName() const { return appleMerchantName_; }
@@ -79,7 +81,7 @@ class ApplePayDataElement {
 };
 
 // The wallet family ("XPAY").
-class XPAY {
+class KELN_EXPORT XPAY {
  public:
   const GenericData& genericData() const { return genericData_; }
   const GooglePayDataElement& googlePayDataElement() const { return googlePayDataElement_; }
@@ -97,7 +99,7 @@ class XPAY {
 };
 
 // The "BNPL" family.
-class BNPL {
+class KELN_EXPORT BNPL {
  public:
   const GenericData& genericData() const { return genericData_; }
 
@@ -111,7 +113,7 @@ class BNPL {
 };
 
 // The "PPRO" family.
-class PPRO {
+class KELN_EXPORT PPRO {
  public:
   const GenericData& genericData() const { return genericData_; }
 
@@ -125,7 +127,7 @@ class PPRO {
 };
 
 // The "SPDD" family; its generic data may be missing.
-class SPDD {
+class KELN_EXPORT SPDD {
  public:
   const std::optional<GenericData>& genericData() const { return genericData_; }
 
@@ -139,7 +141,7 @@ class SPDD {
 };
 
 // The root: one member per family, all four keys required.
-class ExternalParameter {
+class KELN_EXPORT ExternalParameter {
  public:
   const BNPL& bnpl() const { return bnpl_; }
   const XPAY& xpay() const { return xpay_; }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 // The status of one transaction: the gateway's status reply (TransactionStatusDTO), the
 // converted status the host receives (TransactionStatus) and the payment's state
 // (PaymentStatus).
@@ -30,17 +32,17 @@ enum class PaymentStatus {
   error,         // "Error"
 };
 
-std::string rawValue(PaymentStatus status);
+KELN_EXPORT std::string rawValue(PaymentStatus status);
 template <>
-std::optional<PaymentStatus> fromRawValue<PaymentStatus>(std::string_view rawValue);
+KELN_EXPORT std::optional<PaymentStatus> fromRawValue<PaymentStatus>(std::string_view rawValue);
 
 // The final statuses, [success, declined, error], whatever the receiver.
-std::vector<PaymentStatus> allowedStatuses(PaymentStatus status);
+KELN_EXPORT std::vector<PaymentStatus> allowedStatuses(PaymentStatus status);
 // True when `status` is one of allowedStatuses(): polling stops there.
-bool isAllowedStatus(PaymentStatus status);
+KELN_EXPORT bool isAllowedStatus(PaymentStatus status);
 
 // The status of one transaction as the SDK hands it to the host.
-class TransactionStatus {
+class KELN_EXPORT TransactionStatus {
  public:
   TransactionStatus(Merchant merchant, std::string transactionID, std::string paymentType, PaymentStatus paymentStatus,
                     std::string paymentMethod, Execution execution, ReturnStatus returnStatus,
@@ -70,7 +72,7 @@ class TransactionStatus {
 };
 
 // The gateway's reply to a status query. The merchant travels under "merchant".
-class TransactionStatusDTO {
+class KELN_EXPORT TransactionStatusDTO {
  public:
   TransactionStatusDTO(MerchantDTO merchant, std::string transactionID, std::string paymentType,
                        PaymentStatus paymentStatus, std::string paymentMethod, Execution execution,
@@ -108,7 +110,7 @@ class TransactionStatusDTO {
 namespace keln::foundation {
 
 template <>
-struct Coding<PaymentStatus> {
+struct KELN_EXPORT Coding<PaymentStatus> {
   static void encode(PaymentStatus value, Encoder& encoder);
   // A string other than the seven raw values (letter case included) fails with
   // dataCorrupted.

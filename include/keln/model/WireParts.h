@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 // Small values shared by the gateway's messages and the SDK's public results: sums of
 // money, postal addresses, card tokens, merchants, processing times and return statuses.
 //
@@ -18,7 +20,7 @@
 namespace keln {
 
 // A sum of money: {"currency": text, "value": number}.
-class Amount {
+class KELN_EXPORT Amount {
  public:
   Amount(double value, std::string currency);
 
@@ -34,7 +36,7 @@ class Amount {
 };
 
 // A postal address. Address::Builder assembles one with validation.
-class Address {
+class KELN_EXPORT Address {
  public:
   class Builder;
 
@@ -59,7 +61,7 @@ class Address {
 };
 
 // A stored card token. On the wire `name` is "tokenName" and `type` is "tokenType".
-class Token {
+class KELN_EXPORT Token {
  public:
   Token(std::optional<std::string> name, std::string type, std::string value, std::optional<std::string> maskedPAN,
         std::optional<std::string> expireDate);
@@ -85,7 +87,7 @@ class Token {
 
 // The merchant as the SDK sends it and hands it to the host; the terminal id travels as a
 // JSON number.
-class Merchant {
+class KELN_EXPORT Merchant {
  public:
   Merchant(std::int64_t terminalId, std::optional<std::string> merchantTransactionId,
            std::optional<std::string> websiteAddress, std::optional<std::string> channel,
@@ -113,7 +115,7 @@ class Merchant {
 // The merchant as the gateway returns it in its replies: the terminal id is text and
 // travels as a JSON string. `websiteAddress` is always absent: the constructor does not
 // take it and decoding does not read it.
-class MerchantDTO {
+class KELN_EXPORT MerchantDTO {
  public:
   // Stores the terminal id as its decimal text.
   MerchantDTO(std::int64_t terminalId, std::string merchantTransactionId, std::string channel,
@@ -148,7 +150,7 @@ class MerchantDTO {
 };
 
 // The start and end time of the gateway's processing, as the gateway wrote them.
-class Execution {
+class KELN_EXPORT Execution {
  public:
   Execution(std::string startTime, std::string endTime);
 
@@ -164,7 +166,7 @@ class Execution {
 };
 
 // The gateway's outcome code and messages.
-class ReturnStatus {
+class KELN_EXPORT ReturnStatus {
  public:
   ReturnStatus(std::string statusCode, std::string statusMsg, std::string statusDescription);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -14,7 +16,7 @@ namespace keln::uikit {
 // directly, without a shell, and not waited for) and refuses every other link.
 //
 // Main thread only.
-class Application {
+class KELN_EXPORT Application {
  public:
   // Opens `url` (an absolute URL text); true when the link was handed on.
   using URLOpener = std::function<bool(const std::string& url)>;

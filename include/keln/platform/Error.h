@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <exception>
 #include <string>
 
@@ -10,7 +12,7 @@ namespace keln {
 // decoding and encoding errors and the HTTP layer's request errors.
 //
 // Errors are immutable and may be shared between threads once made.
-class Error : public std::exception {
+class KELN_EXPORT Error : public std::exception {
  public:
   ~Error() override = default;
 

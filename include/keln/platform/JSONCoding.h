@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 // JSON coding of the SDK's value types.
 //
 // Every codable type has one coding-key table: its encode operation writes its fields
@@ -38,9 +40,9 @@ namespace keln::foundation {
 using CodingPath = std::vector<std::string>;
 
 // "merchant.terminalId", "tokens.Index 0.value"; "" for the top level.
-std::string describeCodingPath(const CodingPath& path);
+KELN_EXPORT std::string describeCodingPath(const CodingPath& path);
 
-class DecodingError : public Error {
+class KELN_EXPORT DecodingError : public Error {
  public:
   enum class Kind { typeMismatch, valueNotFound, keyNotFound, dataCorrupted };
 
@@ -62,7 +64,7 @@ class DecodingError : public Error {
   std::string debugDescription_;
 };
 
-class EncodingError : public Error {
+class KELN_EXPORT EncodingError : public Error {
  public:
   enum class Kind { invalidValue };
 
@@ -96,7 +98,7 @@ struct Coding {
 
 // A view of one JSON value while a document is being decoded. Cheap to copy; valid only
 // while the document it reads from is alive (that is, inside a decode operation).
-class Decoder {
+class KELN_EXPORT Decoder {
  public:
   Decoder(const nlohmann::json& value, CodingPath codingPath);
 
@@ -115,7 +117,7 @@ class Decoder {
   }
   // True when the key is present (null included).
   bool contains(std::string_view key) const;
-  // The object's keys, in document order.
+  // The object's keys, sorted (byte order), not in document order.
   std::vector<std::string> allKeys() const;
   // The value under a required key (present and non-null).
   Decoder nested(std::string_view key) const;
@@ -144,7 +146,7 @@ class Decoder {
 
 // Builds one JSON value while a document is being encoded. Valid only inside an encode
 // operation.
-class Encoder {
+class KELN_EXPORT Encoder {
  public:
   Encoder(nlohmann::ordered_json& value, CodingPath codingPath);
 
@@ -183,22 +185,22 @@ class Encoder {
 };
 
 template <>
-struct Coding<std::string> {
+struct KELN_EXPORT Coding<std::string> {
   static void encode(const std::string& value, Encoder& encoder) { encoder.encodeString(value); }
   static std::string decode(const Decoder& decoder) { return decoder.decodeString(); }
 };
 template <>
-struct Coding<std::int64_t> {
+struct KELN_EXPORT Coding<std::int64_t> {
   static void encode(std::int64_t value, Encoder& encoder) { encoder.encodeInt(value); }
   static std::int64_t decode(const Decoder& decoder) { return decoder.decodeInt(); }
 };
 template <>
-struct Coding<double> {
+struct KELN_EXPORT Coding<double> {
   static void encode(double value, Encoder& encoder) { encoder.encodeDouble(value); }
   static double decode(const Decoder& decoder) { return decoder.decodeDouble(); }
 };
 template <>
-struct Coding<bool> {
+struct KELN_EXPORT Coding<bool> {
   static void encode(bool value, Encoder& encoder) { encoder.encodeBool(value); }
   static bool decode(const Decoder& decoder) { return decoder.decodeBool(); }
 };
@@ -220,7 +222,7 @@ struct Coding<std::vector<T>> {
 
 // A parsed JSON document. Throws DecodingError (dataCorrupted, "The given data was not
 // valid JSON.") when the text is not valid JSON in UTF-8. Top-level fragments are allowed.
-class JSONDocument {
+class KELN_EXPORT JSONDocument {
  public:
   explicit JSONDocument(std::string_view text);
   ~JSONDocument();
@@ -233,7 +235,7 @@ class JSONDocument {
   std::unique_ptr<nlohmann::json> value_;
 };
 
-class JSONEncoder {
+class KELN_EXPORT JSONEncoder {
  public:
   // Compact JSON text of `value`, keys in the order they were written. Throws
   // EncodingError.
@@ -246,7 +248,7 @@ class JSONEncoder {
   std::string encodeWith(const std::function<void(Encoder&)>& write) const;
 };
 
-class JSONDecoder {
+class KELN_EXPORT JSONDecoder {
  public:
   // Throws DecodingError.
   template <typename T>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -16,20 +18,20 @@ using Duration = std::chrono::steady_clock::duration;
 using TimePoint = std::chrono::steady_clock::time_point;
 
 // The time source of delayed work. Thread-safe.
-class Clock {
+class KELN_EXPORT Clock {
  public:
   virtual ~Clock() = default;
   virtual TimePoint now() const = 0;
 };
 
 // The machine's monotonic clock.
-class SystemClock final : public Clock {
+class KELN_EXPORT SystemClock final : public Clock {
  public:
   TimePoint now() const override { return std::chrono::steady_clock::now(); }
 };
 
 // A clock that moves only when told to, for tests. Thread-safe.
-class ManualClock final : public Clock {
+class KELN_EXPORT ManualClock final : public Clock {
  public:
   TimePoint now() const override;
   void advance(Duration by);
@@ -48,7 +50,7 @@ class ManualClock final : public Clock {
 // example from its own event loop, by calling runPending() regularly, or with
 // runUntil()). An event loop that drives the queue installs a wake handler and sleeps
 // until timeUntilNextTask() has passed or the handler tells it to look again.
-class MainQueue {
+class KELN_EXPORT MainQueue {
  public:
   using Task = std::function<void()>;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <string>
 #include <utility>
 
@@ -8,7 +10,7 @@ namespace keln::passkit {
 // The wallet's proof of a payment the user authorized: opaque token data that the
 // merchant's processor decrypts (JSON text on a real wallet, but any bytes may arrive).
 // Immutable value; any thread.
-class PaymentToken {
+class KELN_EXPORT PaymentToken {
  public:
   explicit PaymentToken(std::string paymentData) : paymentData_(std::move(paymentData)) {}
 
@@ -19,7 +21,7 @@ class PaymentToken {
 };
 
 // A payment the user authorized on the wallet's sheet. Immutable value; any thread.
-class Payment {
+class KELN_EXPORT Payment {
  public:
   explicit Payment(PaymentToken token) : token_(std::move(token)) {}
 

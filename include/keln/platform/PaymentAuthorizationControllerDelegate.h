@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <functional>
 #include <memory>
 
@@ -15,7 +17,7 @@ class PaymentAuthorizationController;
 // order for one sheet: any number of authorizations (each to be answered once through
 // its handler; the sheet waits for the answer), then exactly one finish, after which the
 // delegate is expected to dismiss the sheet.
-class PaymentAuthorizationControllerDelegate {
+class KELN_EXPORT PaymentAuthorizationControllerDelegate {
  public:
   using AuthorizationHandler = std::function<void(PaymentAuthorizationResult)>;
 
@@ -33,3 +35,6 @@ class PaymentAuthorizationControllerDelegate {
 };
 
 }  // namespace keln::passkit
+
+// The controller named above, complete also for a file that includes only this header.
+#include <keln/platform/PaymentAuthorizationController.h>

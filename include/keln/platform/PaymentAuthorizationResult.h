@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <memory>
 #include <optional>
 #include <utility>
@@ -17,7 +19,7 @@ enum class PaymentAuthorizationStatus {
 
 // The app's answer to an authorization: a status and, optionally, the errors to show
 // (absent and empty are different answers). Immutable value; any thread.
-class PaymentAuthorizationResult {
+class KELN_EXPORT PaymentAuthorizationResult {
  public:
   using Errors = std::vector<std::shared_ptr<const Error>>;
 

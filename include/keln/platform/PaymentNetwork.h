@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <string>
 #include <utility>
 
@@ -7,7 +9,7 @@ namespace keln::passkit {
 
 // A card network the wallet can pay with, named by the platform's text code ("Visa",
 // "MasterCard"). Immutable value; any thread.
-class PaymentNetwork {
+class KELN_EXPORT PaymentNetwork {
  public:
   explicit PaymentNetwork(std::string rawValue) : rawValue_(std::move(rawValue)) {}
 

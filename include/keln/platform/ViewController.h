@@ -1,16 +1,18 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace keln::uikit {
+#include <keln/platform/Coder.h>
+#include <keln/platform/NavigationItem.h>
+#include <keln/platform/View.h>
 
-class Coder;
-class NavigationItem;
-class View;
+namespace keln::uikit {
 
 // How a presented view controller covers the screen.
 enum class ModalPresentationStyle { automatic, fullScreen };
@@ -31,7 +33,7 @@ enum class ModalPresentationStyle { automatic, fullScreen };
 // the parent is referred to weakly.
 //
 // Made with std::make_shared; main thread only.
-class ViewController : public std::enable_shared_from_this<ViewController> {
+class KELN_EXPORT ViewController : public std::enable_shared_from_this<ViewController> {
  public:
   using Completion = std::function<void()>;
 

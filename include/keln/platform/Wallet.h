@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,7 +32,7 @@ class PaymentAuthorizationController;
 // screen when its controller is dismissed.
 //
 // Main thread only, install() and installed() included.
-class Wallet : public std::enable_shared_from_this<Wallet> {
+class KELN_EXPORT Wallet : public std::enable_shared_from_this<Wallet> {
  public:
   // What the user does as soon as a sheet is on screen.
   class UserAction {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <optional>
 #include <vector>
 
@@ -21,7 +23,7 @@ class TransactionParamsSDK;
 //
 // Holds no state: the accepted card networks are made once per process and never
 // change. Main thread.
-class ApplePayBuilder final {
+class KELN_EXPORT ApplePayBuilder final {
  public:
   ApplePayBuilder() = delete;
 

@@ -1,24 +1,22 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include <keln/platform/Payment.h>
+#include <keln/platform/PaymentAuthorizationController.h>
 #include <keln/platform/PaymentAuthorizationControllerDelegate.h>
 #include <keln/platform/PaymentAuthorizationResult.h>
+#include <keln/platform/PaymentAuthorizationViewController.h>
 #include <keln/platform/PaymentNetwork.h>
 #include <keln/presentation/ApplePayStatus.h>
 
 namespace keln::foundation {
 class JSONDocument;
 }  // namespace keln::foundation
-
-namespace keln::passkit {
-class PaymentAuthorizationController;
-class PaymentAuthorizationViewController;
-class PaymentRequest;
-}  // namespace keln::passkit
 
 namespace keln {
 
@@ -32,7 +30,7 @@ namespace keln {
 // it is sent nowhere.
 //
 // Main thread only.
-class ApplePayManager final : public passkit::PaymentAuthorizationControllerDelegate,
+class KELN_EXPORT ApplePayManager final : public passkit::PaymentAuthorizationControllerDelegate,
                               public std::enable_shared_from_this<ApplePayManager> {
  public:
   static const std::shared_ptr<ApplePayManager>& shared();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keln/Export.h>
+
 #include <optional>
 #include <string>
 
@@ -11,7 +13,7 @@ class CardItemAccess;
 // resource bundle (may be absent) and the key of its localized title. Only the SDK makes
 // and reads these values; a host can name the type but not build or inspect one.
 // Immutable value.
-class CardItem {
+class KELN_EXPORT CardItem {
  public:
   CardItem(const CardItem&) = default;
   CardItem(CardItem&&) = default;

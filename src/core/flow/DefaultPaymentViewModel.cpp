@@ -8,12 +8,13 @@
 #include <keln/platform/ViewController.h>
 #include <keln/presentation/ApplePayManager.h>
 
+#include "core/flow/CardItemAccess.h"
 #include "core/flow/CheckoutRequestBuilder.h"
 #include "core/flow/PaymentCoordinator.h"
 #include "foundation/Bundle.h"
 #include "foundation/Log.h"
 #include "foundation/Unicode.h"
-#include "presentation/CardItemAccess.h"
+#include "uikit/LinkSchemes.h"
 
 namespace keln {
 
@@ -104,7 +105,8 @@ void DefaultPaymentViewModel::cancelPayment() {
 bool DefaultPaymentViewModel::shouldOpenExternally(const foundation::URL& url) const {
   if (!url.scheme()) return false;
   const std::string scheme = foundation::asciiLowercased(*url.scheme());
-  return scheme == "http" || scheme == "https" || scheme == "mailto";
+  return std::ranges::any_of(uikit::externalLinkPrefixes,
+                             [&](std::string_view prefix) { return scheme == uikit::schemeOfPrefix(prefix); });
 }
 
 void DefaultPaymentViewModel::handleApplePayStatus(ApplePayStatus status) {

@@ -18,9 +18,6 @@ inline constexpr std::string_view contextKey = "context";
 inline constexpr std::string_view amountKey = "amount";
 inline constexpr std::string_view currencyKey = "currency";
 inline constexpr std::string_view redirectURLKey = "redirectURL";
-inline constexpr std::string_view httpScheme = "http://";
-inline constexpr std::string_view httpsScheme = "https://";
-inline constexpr std::string_view mailtoScheme = "mailto:";
 inline constexpr std::string_view applePayCardName = "apple_pay";
 
 // The checkout page for one checkout screen: the template text, filled in place with the

@@ -9,10 +9,11 @@
 namespace keln {
 
 PaymentCoordinator::PaymentCoordinator(std::shared_ptr<uikit::NavigationController> navigationController,
-                                       SDKConfig config)
+                                       SDKConfig config, CheckoutScreenFactory checkoutScreenFactory)
     : navigationController_(std::move(navigationController)),
       config_(std::move(config)),
-      bundle_(foundation::Bundle::module()) {}
+      bundle_(foundation::Bundle::module()),
+      checkoutScreenFactory_(std::move(checkoutScreenFactory)) {}
 
 PaymentCoordinator::~PaymentCoordinator() = default;
 

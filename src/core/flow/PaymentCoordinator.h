@@ -20,6 +20,7 @@ class ViewController;
 }
 class NetworkClient;
 class NetworkConfiguration;
+class PaymentViewModel;
 
 // Starts every checkout of one SDK and hands each payment's result to the host.
 //
@@ -39,8 +40,14 @@ class PaymentCoordinator final : public Coordinator, public std::enable_shared_f
  public:
   using Completion = std::function<void(Result<TransactionResultSDK>)>;
   using NetworkClientFactory = std::function<std::shared_ptr<NetworkClient>(const NetworkConfiguration&)>;
+  // Makes the checkout screen of one payment around its view model. The screens belong
+  // to the presentation layer, which provides this; it is set when the coordinator is
+  // made and must not be empty.
+  using CheckoutScreenFactory =
+      std::function<std::shared_ptr<uikit::ViewController>(std::shared_ptr<PaymentViewModel> viewModel)>;
 
-  PaymentCoordinator(std::shared_ptr<uikit::NavigationController> navigationController, SDKConfig config);
+  PaymentCoordinator(std::shared_ptr<uikit::NavigationController> navigationController, SDKConfig config,
+                     CheckoutScreenFactory checkoutScreenFactory);
   ~PaymentCoordinator() override;
 
   std::vector<std::shared_ptr<Coordinator>>& childCoordinators() override { return childCoordinators_; }
@@ -117,6 +124,7 @@ class PaymentCoordinator final : public Coordinator, public std::enable_shared_f
   std::weak_ptr<uikit::ViewController> source_;
   foundation::Bundle bundle_;
   NetworkClientFactory networkClientFactory_;
+  const CheckoutScreenFactory checkoutScreenFactory_;
   std::uint64_t currentPayment_ = 0;
   bool currentEnded_ = false;   // the latest payment's completion has run (or never will)
   bool currentEnding_ = false;  // the latest payment's checkout is being dismissed

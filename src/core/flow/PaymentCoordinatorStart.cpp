@@ -8,8 +8,6 @@
 #include "core/network/DefaultNetworkClient.h"
 #include "core/network/NetworkConfiguration.h"
 #include "foundation/Log.h"
-#include "presentation/DefaultPaymentView.h"
-#include "presentation/PaymentViewController.h"
 #include "uikit/NavigationController.h"
 
 namespace keln {
@@ -62,10 +60,9 @@ void PaymentCoordinator::start(const std::shared_ptr<uikit::ViewController>& fro
   std::shared_ptr<NetworkClient> networkClient =
       networkClientFactory_ ? networkClientFactory_(configuration) : std::make_shared<DefaultNetworkClient>(configuration);
   auto paymentService = std::make_shared<DefaultPaymentService>(std::move(networkClient));
-  std::shared_ptr<DefaultPaymentView> contentView = BaseView::make<DefaultPaymentView>();
   auto viewModel =
       std::make_shared<DefaultPaymentViewModel>(config_, params, std::move(paymentService), *templateURL, shared_from_this());
-  auto controller = std::make_shared<PaymentViewController>(std::move(contentView), std::move(viewModel));
+  std::shared_ptr<uikit::ViewController> controller = checkoutScreenFactory_(std::move(viewModel));
 
   navigationController_->setViewControllers({controller});
   navigationController_->setModalPresentationStyle(uikit::ModalPresentationStyle::fullScreen);

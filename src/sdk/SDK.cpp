@@ -5,6 +5,7 @@
 #include "core/flow/PaymentCoordinator.h"
 #include "core/network/DefaultNetworkClient.h"
 #include "core/network/NetworkConfiguration.h"
+#include "presentation/PaymentViewController.h"
 #include "uikit/NavigationController.h"
 
 extern "C" {
@@ -20,7 +21,8 @@ SDK::SDK(std::string clientId, std::string accessToken, EnvironmentSDK environme
 SDK::SDK(SDKConfig config) : config_(std::move(config)) {
   const NetworkConfigurationData configuration(config_.baseURL(), config_.clientID(), config_.token());
   paymentService_ = std::make_shared<DefaultPaymentService>(std::make_shared<DefaultNetworkClient>(configuration));
-  paymentCoordinator_ = std::make_shared<PaymentCoordinator>(std::make_shared<uikit::NavigationController>(), config_);
+  paymentCoordinator_ = std::make_shared<PaymentCoordinator>(std::make_shared<uikit::NavigationController>(), config_,
+                                                             &PaymentViewController::makeCheckout);
 }
 
 SDK::~SDK() = default;
