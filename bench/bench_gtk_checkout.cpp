@@ -22,15 +22,15 @@
 #include <string>
 
 #include <keln/gtk/WindowViewController.h>
-#include <nlohmann/json.hpp>
 #include <webkit/webkit.h>
+#include <nlohmann/json.hpp>
 
 #include "core/SDKAccess.h"
 #include "core/SDKConfigFactory.h"
 #include "foundation/Log.h"
-#include "support/WireSamples.h"
 #include "support/GatewayFormPage.h"
 #include "support/LocalGateway.h"
+#include "support/WireSamples.h"
 
 namespace {
 
@@ -42,7 +42,8 @@ using keln::testing::RecordedRequest;
 GtkWidget* findOfType(GtkWidget* root, GType type) {
   if (root == nullptr) return nullptr;
   if (G_TYPE_CHECK_INSTANCE_TYPE(root, type)) return root;
-  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr; child = gtk_widget_get_next_sibling(child)) {
+  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr;
+       child = gtk_widget_get_next_sibling(child)) {
     if (GtkWidget* found = findOfType(child, type)) return found;
   }
   return nullptr;
@@ -52,7 +53,8 @@ GtkWidget* findOfType(GtkWidget* root, GType type) {
 // after 30 s.
 bool iterateUntil(const std::function<bool()>& done) {
   const auto giveUp = Clock::now() + std::chrono::seconds(30);
-  const guint tick = g_timeout_add(10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+  const guint tick = g_timeout_add(
+      10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
   bool reached = false;
   while (!(reached = done()) && Clock::now() < giveUp) g_main_context_iteration(nullptr, TRUE);
   g_source_remove(tick);
@@ -129,10 +131,9 @@ void BM_StartPaymentToFormPageLoaded(benchmark::State& state) {
   gtk_window_set_default_size(hostWindow, 390, 700);
   gtk_window_present(hostWindow);
   auto host = keln::gtk::WindowViewController::make(hostWindow);
-  const keln::TransactionParamsSDK params(1234, "Shop order", "order-bench", "Two coffees", 149.99, "PLN",
-                                          {keln::PaymentMethod::card}, "Jane Doe", "jane@example.com",
-                                          "https://shop.example/cart", std::nullopt, std::nullopt, std::nullopt,
-                                          std::nullopt);
+  const keln::TransactionParamsSDK params(
+      1234, "Shop order", "order-bench", "Two coffees", 149.99, "PLN", {keln::PaymentMethod::card}, "Jane Doe",
+      "jane@example.com", "https://shop.example/cart", std::nullopt, std::nullopt, std::nullopt, std::nullopt);
   auto formLoaded = [&] {
     GtkWindow* window = host->presentedWindow();
     GtkWidget* view = window != nullptr ? findOfType(GTK_WIDGET(window), WEBKIT_TYPE_WEB_VIEW) : nullptr;

@@ -19,9 +19,9 @@
 #include <string>
 
 #include <curl/curl.h>
-#include <nlohmann/json.hpp>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <nlohmann/json.hpp>
 
 #include <keln/model/TransactionStatus.h>
 #include <keln/platform/MainQueue.h>
@@ -155,8 +155,8 @@ class BareCurlQuery {
   void run() {
     body_.clear();
     long status = 0;
-    if (curl_easy_perform(handle_) != CURLE_OK || curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK ||
-        status != 200) {
+    if (curl_easy_perform(handle_) != CURLE_OK ||
+        curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status != 200) {
       throw std::runtime_error("status query through libcurl failed");
     }
     benchmark::DoNotOptimize(body_.data());

@@ -50,8 +50,8 @@ keln::CheckoutRequest fullCheckoutRequest() {
       Transaction("2024-05-01T10:00:00.000Z", "Two books and a lamp", "PURS", Amount(149.99, "PLN"),
                   {PaymentMethod::card, PaymentMethod::applePay, PaymentMethod::blik}),
       Customer(CustomerInfo("Jan Kowalski", "jan.kowalski@example.com", shipping, billing)),
-      TokenizationParams(TokenizationRequest(true),
-                         {Token("Visa", "CARD", "tok_4f5e6d", "4111********1111", "12/30"), Token("CARD", "tok_9a8b7c")}));
+      TokenizationParams(TokenizationRequest(true), {Token("Visa", "CARD", "tok_4f5e6d", "4111********1111", "12/30"),
+                                                     Token("CARD", "tok_9a8b7c")}));
 }
 
 void BM_EncodeCheckoutRequest(benchmark::State& state) {

@@ -69,8 +69,7 @@ void resetConnection(int localPort, int remotePort) {
 // Counts the connections the server accepts, and serves each on a worker pool.
 class CountingTaskQueue final : public httplib::TaskQueue {
  public:
-  CountingTaskQueue(std::size_t threads, std::atomic<std::size_t>& accepted)
-      : pool_(threads), accepted_(accepted) {}
+  CountingTaskQueue(std::size_t threads, std::atomic<std::size_t>& accepted) : pool_(threads), accepted_(accepted) {}
   void enqueue(std::function<void()> task) override {
     ++accepted_;
     pool_.enqueue(std::move(task));
@@ -177,7 +176,7 @@ LocalGateway::LocalGateway(Options options) : options_(options) {
     response.set_content_provider(
         body->size(), contentType,
         [this, body, fault, sendBeforeFault, localPort, remotePort](std::size_t offset, std::size_t length,
-                                                                     httplib::DataSink& sink) {
+                                                                    httplib::DataSink& sink) {
           if (fault == GatewayReply::Fault::none) {
             return sink.write(body->data() + offset, std::min<std::size_t>(length, 64 * 1024));
           }
@@ -185,14 +184,9 @@ LocalGateway::LocalGateway(Options options) : options_(options) {
             return sink.write(body->data() + offset, std::min(length, sendBeforeFault - offset));
           }
           switch (fault) {
-            case GatewayReply::Fault::resetBody:
-              resetConnection(localPort, remotePort);
-              break;
-            case GatewayReply::Fault::stallBody:
-              pause(std::chrono::hours(1));
-              break;
-            default:
-              break;
+            case GatewayReply::Fault::resetBody: resetConnection(localPort, remotePort); break;
+            case GatewayReply::Fault::stallBody: pause(std::chrono::hours(1)); break;
+            default: break;
           }
           return false;
         });

@@ -60,12 +60,12 @@ struct GatewayReply {
 
 struct RecordedRequest {
   std::string method;
-  std::string target;  // as on the request line: escapes untouched, query included
-  std::string path;    // the target's path with escapes decoded
+  std::string target;                               // as on the request line: escapes untouched, query included
+  std::string path;                                 // the target's path with escapes decoded
   std::multimap<std::string, std::string> headers;  // names as received
   std::string body;
   int remotePort = -1;
-  std::size_t connection = 0;  // 1 for the first connection a request came on, 2 for the next...
+  std::size_t connection = 0;      // 1 for the first connection a request came on, 2 for the next...
   bool resumedTLSSession = false;  // came on a TLS connection that resumed an earlier session
 
   // The value of a header (name compared without regard to case), if present.
@@ -127,12 +127,12 @@ class LocalGateway {
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
-  bool stopping_ = false;                                        // guarded by mutex_
-  std::deque<GatewayReply> queue_;                               // guarded by mutex_
-  GatewayReply defaultReply_;                                    // guarded by mutex_
+  bool stopping_ = false;                                          // guarded by mutex_
+  std::deque<GatewayReply> queue_;                                 // guarded by mutex_
+  GatewayReply defaultReply_;                                      // guarded by mutex_
   std::function<GatewayReply(const RecordedRequest&)> responder_;  // guarded by mutex_
-  std::vector<RecordedRequest> requests_;                        // guarded by mutex_
-  std::map<int, std::size_t> connectionByPort_;                  // guarded by mutex_
+  std::vector<RecordedRequest> requests_;                          // guarded by mutex_
+  std::map<int, std::size_t> connectionByPort_;                    // guarded by mutex_
 };
 
 }  // namespace keln::testing

@@ -67,8 +67,8 @@ struct Validity {
 
 // Makes a certificate for `subjectKey` named `commonName`; self-signed when `issuer` is
 // null, otherwise signed by `issuer` / `issuerKey`.
-X509Pointer makeCertificate(EVP_PKEY* subjectKey, const std::string& commonName, X509* issuer,
-                            EVP_PKEY* issuerKey, Validity validity, const char* subjectAltName) {
+X509Pointer makeCertificate(EVP_PKEY* subjectKey, const std::string& commonName, X509* issuer, EVP_PKEY* issuerKey,
+                            Validity validity, const char* subjectAltName) {
   X509Pointer certificate(X509_new());
   if (!certificate) fail("X509_new");
   check(X509_set_version(certificate.get(), 2), "version");
@@ -80,11 +80,11 @@ X509Pointer makeCertificate(EVP_PKEY* subjectKey, const std::string& commonName,
   check(X509_set_pubkey(certificate.get(), subjectKey), "public key");
 
   X509_NAME* name = X509_get_subject_name(certificate.get());
-  check(X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC,
-                                   reinterpret_cast<const unsigned char*>("Keln Test"), -1, -1, 0),
+  check(X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("Keln Test"), -1, -1,
+                                   0),
         "organisation");
-  check(X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                                   reinterpret_cast<const unsigned char*>(commonName.c_str()), -1, -1, 0),
+  check(X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName.c_str()),
+                                   -1, -1, 0),
         "common name");
   X509* signer = issuer != nullptr ? issuer : certificate.get();
   check(X509_set_issuer_name(certificate.get(), X509_get_subject_name(signer)), "issuer");
@@ -123,14 +123,10 @@ std::string toPEM(X509* certificate) {
 
 const char* describe(CertificateKind kind) {
   switch (kind) {
-    case CertificateKind::valid:
-      return "valid";
-    case CertificateKind::expired:
-      return "expired";
-    case CertificateKind::wrongHost:
-      return "wrongHost";
-    case CertificateKind::untrusted:
-      return "untrusted";
+    case CertificateKind::valid: return "valid";
+    case CertificateKind::expired: return "expired";
+    case CertificateKind::wrongHost: return "wrongHost";
+    case CertificateKind::untrusted: return "untrusted";
   }
   return "?";
 }
@@ -150,9 +146,9 @@ TestCertificateAuthority::TestCertificateAuthority() {
   certificatePEM_ = toPEM(certificate_.get());
 
   static std::atomic<int> sequence{0};
-  std::filesystem::path path = std::filesystem::temp_directory_path() /
-                               ("keln-test-authority-" + std::to_string(::getpid()) + "-" +
-                                std::to_string(sequence++) + ".pem");
+  std::filesystem::path path =
+      std::filesystem::temp_directory_path() /
+      ("keln-test-authority-" + std::to_string(::getpid()) + "-" + std::to_string(sequence++) + ".pem");
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file << certificatePEM_;
   file.close();
@@ -172,16 +168,16 @@ ServerIdentity TestCertificateAuthority::issue(CertificateKind kind) const {
   const char* rightHost = "DNS:localhost,IP:127.0.0.1";
   switch (kind) {
     case CertificateKind::valid:
-      identity.certificate = makeCertificate(identity.privateKey.get(), "localhost", certificate_.get(),
-                                             key_.get(), current, rightHost);
+      identity.certificate =
+          makeCertificate(identity.privateKey.get(), "localhost", certificate_.get(), key_.get(), current, rightHost);
       break;
     case CertificateKind::expired:
-      identity.certificate = makeCertificate(identity.privateKey.get(), "localhost", certificate_.get(),
-                                             key_.get(), Validity{-30 * kDay, -kDay}, rightHost);
+      identity.certificate = makeCertificate(identity.privateKey.get(), "localhost", certificate_.get(), key_.get(),
+                                             Validity{-30 * kDay, -kDay}, rightHost);
       break;
     case CertificateKind::wrongHost:
-      identity.certificate = makeCertificate(identity.privateKey.get(), "wrong-host.invalid",
-                                             certificate_.get(), key_.get(), current, "DNS:wrong-host.invalid");
+      identity.certificate = makeCertificate(identity.privateKey.get(), "wrong-host.invalid", certificate_.get(),
+                                             key_.get(), current, "DNS:wrong-host.invalid");
       break;
     case CertificateKind::untrusted:
       identity.certificate = makeCertificate(identity.privateKey.get(), "localhost", strangerCertificate_.get(),

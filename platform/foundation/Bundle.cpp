@@ -18,7 +18,6 @@ bool isPlainName(std::string_view name) {
          name.find('\0') == std::string_view::npos;
 }
 
-
 void appendUTF8(std::string& out, std::uint32_t scalar) {
   if (scalar < 0x80) {
     out.push_back(static_cast<char>(scalar));
@@ -133,18 +132,10 @@ class StringsParser {
       switch (escaped) {
         case '"':
         case '\\':
-        case '\'':
-          out.push_back(escaped);
-          break;
-        case 'n':
-          out.push_back('\n');
-          break;
-        case 't':
-          out.push_back('\t');
-          break;
-        case 'r':
-          out.push_back('\r');
-          break;
+        case '\'': out.push_back(escaped); break;
+        case 'n': out.push_back('\n'); break;
+        case 't': out.push_back('\t'); break;
+        case 'r': out.push_back('\r'); break;
         case 'u':
         case 'U': {
           std::optional<std::uint32_t> scalar = unicodeEscape();
@@ -152,8 +143,7 @@ class StringsParser {
           appendUTF8(out, *scalar);
           break;
         }
-        default:
-          return std::nullopt;
+        default: return std::nullopt;
       }
     }
     return std::nullopt;
@@ -166,8 +156,7 @@ class StringsParser {
 std::optional<std::string> lookUp(const std::filesystem::path& resourcePath, std::string_view language,
                                   std::string_view key) {
   if (!isPlainName(language)) return std::nullopt;
-  const std::filesystem::path table =
-      resourcePath / (std::string(language) + ".lproj") / "Localizable.strings";
+  const std::filesystem::path table = resourcePath / (std::string(language) + ".lproj") / "Localizable.strings";
   std::optional<std::string> text = Bundle::readText(table);
   if (!text) return std::nullopt;
   auto entries = StringsParser(*text).parse();

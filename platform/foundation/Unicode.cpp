@@ -5,8 +5,8 @@
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 #include <unicode/unorm2.h>
-#include <unicode/utf8.h>
 #include <unicode/ustring.h>
+#include <unicode/utf8.h>
 
 #include <memory>
 
@@ -47,7 +47,8 @@ std::size_t characterCount(std::string_view text) {
   if (text.empty()) return 0;
   const icu::UnicodeString unicode = fromUTF8(text);
   UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<icu::BreakIterator> iterator(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  std::unique_ptr<icu::BreakIterator> iterator(
+      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
   if (U_FAILURE(status) || !iterator) return static_cast<std::size_t>(unicode.countChar32());
   iterator->setText(unicode);
   std::size_t count = 0;
@@ -67,8 +68,9 @@ bool caseInsensitiveEquals(std::string_view a, std::string_view b) {
   const icu::UnicodeString left = fromUTF8(a);
   const icu::UnicodeString right = fromUTF8(b);
   UErrorCode status = U_ZERO_ERROR;
-  const int32_t order = unorm_compare(left.getBuffer(), left.length(), right.getBuffer(), right.length(),
-                                      U_COMPARE_IGNORE_CASE | U_FOLD_CASE_DEFAULT | U_COMPARE_CODE_POINT_ORDER, &status);
+  const int32_t order =
+      unorm_compare(left.getBuffer(), left.length(), right.getBuffer(), right.length(),
+                    U_COMPARE_IGNORE_CASE | U_FOLD_CASE_DEFAULT | U_COMPARE_CODE_POINT_ORDER, &status);
   if (U_FAILURE(status)) return false;
   return order == 0;
 }

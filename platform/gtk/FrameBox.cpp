@@ -33,7 +33,9 @@ GQuark resizeQuark() {
 
 int toPixels(double points) { return static_cast<int>(std::lround(std::isfinite(points) ? points : 0.0)); }
 
-ChildFrame* frameOf(GtkWidget* child) { return static_cast<ChildFrame*>(g_object_get_qdata(G_OBJECT(child), frameQuark())); }
+ChildFrame* frameOf(GtkWidget* child) {
+  return static_cast<ChildFrame*>(g_object_get_qdata(G_OBJECT(child), frameQuark()));
+}
 
 }  // namespace
 }  // namespace keln::gtk
@@ -63,8 +65,8 @@ static void keln_frame_box_measure(GtkWidget* widget, GtkOrientation orientation
        child = gtk_widget_get_next_sibling(child)) {
     if (!gtk_widget_should_layout(child)) continue;
     if (const auto* frame = keln::gtk::frameOf(child)) {
-      extent = std::max(extent, orientation == GTK_ORIENTATION_HORIZONTAL ? frame->x + frame->width
-                                                                           : frame->y + frame->height);
+      extent = std::max(extent,
+                        orientation == GTK_ORIENTATION_HORIZONTAL ? frame->x + frame->width : frame->y + frame->height);
     }
   }
   *minimum = 0;
@@ -83,7 +85,8 @@ static void keln_frame_box_size_allocate(GtkWidget* widget, int width, int heigh
     int minimumHeight = 0;
     gtk_widget_measure(child, GTK_ORIENTATION_HORIZONTAL, -1, &minimumWidth, nullptr, nullptr, nullptr);
     gtk_widget_measure(child, GTK_ORIENTATION_VERTICAL, -1, &minimumHeight, nullptr, nullptr, nullptr);
-    GtkAllocation allocation{frame.x, frame.y, std::max(frame.width, minimumWidth), std::max(frame.height, minimumHeight)};
+    GtkAllocation allocation{frame.x, frame.y, std::max(frame.width, minimumWidth),
+                             std::max(frame.height, minimumHeight)};
     gtk_widget_size_allocate(child, &allocation, -1);
   }
   auto* watch = static_cast<keln::gtk::ResizeWatch*>(g_object_get_qdata(G_OBJECT(widget), keln::gtk::resizeQuark()));

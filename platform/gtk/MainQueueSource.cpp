@@ -53,8 +53,10 @@ GSourceFuncs sourceFuncs = {prepare, check, dispatchQueue, nullptr, nullptr, nul
 }  // namespace
 
 void MainQueueSource::attach(GMainContext* context) {
-  if (context == nullptr) context = g_main_context_ref_thread_default();
-  else g_main_context_ref(context);
+  if (context == nullptr)
+    context = g_main_context_ref_thread_default();
+  else
+    g_main_context_ref(context);
   if (attachedSource != nullptr && g_source_get_context(attachedSource) == context) {
     g_main_context_unref(context);
     return;

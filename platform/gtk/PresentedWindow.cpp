@@ -119,13 +119,14 @@ void PresentedWindow::open(GtkWindow* parent, const std::shared_ptr<uikit::ViewC
   if (parent != nullptr) {
     parent_ = parent;
     g_object_add_weak_pointer(G_OBJECT(parent_), reinterpret_cast<gpointer*>(&parent_));
-    parentUnrealized_ = g_signal_connect_swapped(
-        parent_, "unrealize", G_CALLBACK(+[](PresentedWindow* self) {
-          // GTK keeps no reference to a transient parent: let go of it while it still exists.
-          if (self->window_ != nullptr) gtk_window_set_transient_for(self->window_, nullptr);
-          self->escapeLater();
-        }),
-        this);
+    parentUnrealized_ = g_signal_connect_swapped(parent_, "unrealize", G_CALLBACK(+[](PresentedWindow* self) {
+                                                   // GTK keeps no reference to a transient parent: let go of it while
+                                                   // it still exists.
+                                                   if (self->window_ != nullptr)
+                                                     gtk_window_set_transient_for(self->window_, nullptr);
+                                                   self->escapeLater();
+                                                 }),
+                                                 this);
   }
   observer_ = MainQueueSource::addObserver([weakSelf] {
     if (auto self = weakSelf.lock()) self->refresh();
@@ -227,8 +228,8 @@ void PresentedWindow::updateBarButton(const std::shared_ptr<uikit::ViewControlle
         if (auto tapped = click->item.lock()) tapped->tap();
         if (auto window = click->window.lock()) window->refresh();
       }),
-      new BarButtonClick{item, weak_from_this()}, [](gpointer data, GClosure*) { delete static_cast<BarButtonClick*>(data); },
-      static_cast<GConnectFlags>(0));
+      new BarButtonClick{item, weak_from_this()},
+      [](gpointer data, GClosure*) { delete static_cast<BarButtonClick*>(data); }, static_cast<GConnectFlags>(0));
   gtk_header_bar_pack_start(GTK_HEADER_BAR(headerBar_), barButton_);
 }
 

@@ -132,12 +132,9 @@ void cellClicked(GtkButton*, gpointer data) {
 
 GtkContentFit contentFit(uikit::ContentMode mode) {
   switch (mode) {
-    case uikit::ContentMode::scaleAspectFit:
-      return GTK_CONTENT_FIT_CONTAIN;
-    case uikit::ContentMode::scaleAspectFill:
-      return GTK_CONTENT_FIT_COVER;
-    case uikit::ContentMode::scaleToFill:
-      break;
+    case uikit::ContentMode::scaleAspectFit: return GTK_CONTENT_FIT_CONTAIN;
+    case uikit::ContentMode::scaleAspectFill: return GTK_CONTENT_FIT_COVER;
+    case uikit::ContentMode::scaleToFill: break;
   }
   return GTK_CONTENT_FIT_FILL;
 }
@@ -149,8 +146,8 @@ void showImage(GtkPicture* picture, const std::optional<uikit::Image>& image) {
     gtk_picture_set_filename(picture, image->path()->c_str());
   } else {
     GtkIconPaintable* icon = gtk_icon_theme_lookup_icon(
-        gtk_icon_theme_get_for_display(gtk_widget_get_display(GTK_WIDGET(picture))),
-        iconNameForSymbol(image->name()), nullptr, 32, 1, GTK_TEXT_DIR_NONE, GTK_ICON_LOOKUP_FORCE_SYMBOLIC);
+        gtk_icon_theme_get_for_display(gtk_widget_get_display(GTK_WIDGET(picture))), iconNameForSymbol(image->name()),
+        nullptr, 32, 1, GTK_TEXT_DIR_NONE, GTK_ICON_LOOKUP_FORCE_SYMBOLIC);
     gtk_picture_set_paintable(picture, GDK_PAINTABLE(icon));
     g_object_unref(icon);
   }
@@ -227,9 +224,9 @@ ViewTreeWidgets::Node ViewTreeWidgets::makeNode(const std::shared_ptr<uikit::Vie
     gtk_widget_set_focus_on_click(widget, FALSE);
     node.box = frameBoxNew();
     gtk_button_set_child(GTK_BUTTON(widget), node.box);
-    g_signal_connect_data(widget, "clicked", G_CALLBACK(cellClicked), new CellClick{view, afterClick_},
-                          [](gpointer data, GClosure*) { delete static_cast<CellClick*>(data); },
-                          static_cast<GConnectFlags>(0));
+    g_signal_connect_data(
+        widget, "clicked", G_CALLBACK(cellClicked), new CellClick{view, afterClick_},
+        [](gpointer data, GClosure*) { delete static_cast<CellClick*>(data); }, static_cast<GConnectFlags>(0));
   } else if (std::dynamic_pointer_cast<webkit::WebView>(view) != nullptr) {
     widget = frameBoxNew();
     gtk_widget_set_name(widget, webViewWidgetName);

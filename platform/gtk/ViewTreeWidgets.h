@@ -55,8 +55,8 @@ class ViewTreeWidgets {
  private:
   struct Node {
     std::weak_ptr<uikit::View> view;
-    GtkWidget* widget = nullptr;     // placed in the superview's box; one reference held
-    GtkWidget* box = nullptr;        // where the subviews go; null when they are not shown
+    GtkWidget* widget = nullptr;        // placed in the superview's box; one reference held
+    GtkWidget* box = nullptr;           // where the subviews go; null when they are not shown
     GtkWidget* engineWidget = nullptr;  // a web view's page, placed in `widget`
     std::string styleClass;
     std::string textStyle;  // a label's font and colour, as last applied

@@ -35,8 +35,9 @@ class WebLoadError final : public Error {
 WebKitNetworkSession* ephemeralSession() {
   static WebKitNetworkSession* session = [] {
     WebKitNetworkSession* made = webkit_network_session_new_ephemeral();
-    g_signal_connect(made, "download-started",
-                     G_CALLBACK(+[](WebKitNetworkSession*, WebKitDownload* download) { webkit_download_cancel(download); }),
+    g_signal_connect(made, "download-started", G_CALLBACK(+[](WebKitNetworkSession*, WebKitDownload* download) {
+                       webkit_download_cancel(download);
+                     }),
                      nullptr);
     return made;
   }();
@@ -58,8 +59,7 @@ std::optional<foundation::URL> parseURL(const char* text) {
 // the delegate's handler, by the engine when it is released, or (ignore) when the
 // handler is dropped unanswered.
 struct WebKitWebEngine::PendingDecision {
-  explicit PendingDecision(WebKitPolicyDecision* decision)
-      : decision(WEBKIT_POLICY_DECISION(g_object_ref(decision))) {}
+  explicit PendingDecision(WebKitPolicyDecision* decision) : decision(WEBKIT_POLICY_DECISION(g_object_ref(decision))) {}
   ~PendingDecision() { answer(webkit::NavigationActionPolicy::cancel); }
   PendingDecision(const PendingDecision&) = delete;
   PendingDecision& operator=(const PendingDecision&) = delete;
@@ -82,8 +82,8 @@ struct WebKitWebEngine::PendingDecision {
 
 WebKitWebEngine::WebKitWebEngine(webkit::WebView& webView)
     : webView_(webView),
-      view_(WEBKIT_WEB_VIEW(g_object_ref_sink(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session",
-                                                           ephemeralSession(), nullptr)))) {
+      view_(WEBKIT_WEB_VIEW(
+          g_object_ref_sink(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", ephemeralSession(), nullptr)))) {
   g_signal_connect(view_, "decide-policy", G_CALLBACK(onDecidePolicy), this);
   g_signal_connect(view_, "load-changed", G_CALLBACK(onLoadChanged), this);
   g_signal_connect(view_, "load-failed", G_CALLBACK(onLoadFailed), this);
@@ -126,13 +126,11 @@ bool WebKitWebEngine::isLoading() const {
   });
 }
 
-gboolean WebKitWebEngine::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
-                                         WebKitPolicyDecisionType type, gpointer engine) {
+gboolean WebKitWebEngine::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                         gpointer engine) {
   auto* self = static_cast<WebKitWebEngine*>(engine);
   switch (type) {
-    case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION:
-      self->decideNavigation(decision);
-      return TRUE;
+    case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION: self->decideNavigation(decision); return TRUE;
     case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION: {
       WebKitNavigationAction* action =
           webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
@@ -158,7 +156,8 @@ gboolean WebKitWebEngine::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* d
 void WebKitWebEngine::decideNavigation(WebKitPolicyDecision* decision) {
   WebKitNavigationAction* action =
       webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-  std::optional<foundation::URL> url = parseURL(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
+  std::optional<foundation::URL> url =
+      parseURL(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
 
   auto pending = std::make_shared<PendingDecision>(decision);
   std::erase_if(pendingDecisions_, [](const std::weak_ptr<PendingDecision>& entry) { return entry.expired(); });
@@ -210,8 +209,8 @@ void WebKitWebEngine::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpoin
     case WEBKIT_LOAD_STARTED: {
       const std::optional<foundation::URL> url = parseURL(webkit_web_view_get_uri(self->view_));
       const bool ownPage = self->pendingHTMLBase_ && url && url->absoluteString() == *self->pendingHTMLBase_;
-      self->currentNavigation_ = ownPage && self->pendingNavigation_ ? self->pendingNavigation_
-                                                                     : std::make_shared<webkit::Navigation>();
+      self->currentNavigation_ =
+          ownPage && self->pendingNavigation_ ? self->pendingNavigation_ : std::make_shared<webkit::Navigation>();
       self->pendingNavigation_.reset();
       self->loadFailed_ = false;
       if (!ownPage) {
@@ -229,8 +228,7 @@ void WebKitWebEngine::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpoin
       // A failed load also finishes; its failure was reported already.
       if (!self->loadFailed_) self->reportLoadEnd(nullptr);
       break;
-    case WEBKIT_LOAD_REDIRECTED:
-      break;
+    case WEBKIT_LOAD_REDIRECTED: break;
   }
 }
 
@@ -272,8 +270,9 @@ void WebKitWebEngine::onURIChanged(GObject*, GParamSpec*, gpointer engine) {
 }
 
 void installWebKitEngine() {
-  webkit::setWebEngineFactory(
-      [](webkit::WebView& webView) -> std::unique_ptr<webkit::WebEngine> { return std::make_unique<WebKitWebEngine>(webView); });
+  webkit::setWebEngineFactory([](webkit::WebView& webView) -> std::unique_ptr<webkit::WebEngine> {
+    return std::make_unique<WebKitWebEngine>(webView);
+  });
 }
 
 }  // namespace keln::gtk

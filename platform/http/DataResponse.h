@@ -27,16 +27,16 @@ class DataResponse {
  public:
   DataResponse(std::optional<URLRequest> request, std::optional<HTTPURLResponse> response,
                std::optional<std::string> data, std::shared_ptr<const Error> error)
-      : request_(std::move(request)), response_(std::move(response)), data_(std::move(data)),
+      : request_(std::move(request)),
+        response_(std::move(response)),
+        data_(std::move(data)),
         error_(std::move(error)) {}
 
   // The request as sent (after adaptation); absent when it could not be made.
   const std::optional<URLRequest>& request() const { return request_; }
   // The reply's status and headers; absent when no reply arrived.
   const std::optional<HTTPURLResponse>& response() const { return response_; }
-  std::optional<int> statusCode() const {
-    return response_ ? std::optional<int>(response_->statusCode) : std::nullopt;
-  }
+  std::optional<int> statusCode() const { return response_ ? std::optional<int>(response_->statusCode) : std::nullopt; }
   // The reply body; absent when no byte of body arrived.
   const std::optional<std::string>& data() const { return data_; }
   // A RequestError, or null on success.

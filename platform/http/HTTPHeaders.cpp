@@ -6,9 +6,7 @@
 
 namespace keln::http {
 
-bool headerNamesEqual(std::string_view a, std::string_view b) {
-  return foundation::asciiCaseInsensitiveEquals(a, b);
-}
+bool headerNamesEqual(std::string_view a, std::string_view b) { return foundation::asciiCaseInsensitiveEquals(a, b); }
 
 std::string HTTPHeader::description() const { return name + ": " + value; }
 

@@ -11,8 +11,8 @@ constexpr auto kParkedFor = std::chrono::seconds(60);
 
 struct Worker {
   std::condition_variable handedOver;
-  std::function<void()> loop;               // guarded by the pool's mutex
-  std::shared_ptr<IOThreadPool::Run> run;   // guarded by the pool's mutex
+  std::function<void()> loop;              // guarded by the pool's mutex
+  std::shared_ptr<IOThreadPool::Run> run;  // guarded by the pool's mutex
 };
 
 thread_local const Worker* currentWorker = nullptr;

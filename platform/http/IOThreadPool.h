@@ -30,7 +30,7 @@ class IOThreadPool {
     friend class IOThreadPool;
     mutable std::mutex mutex_;
     std::condition_variable ended_;
-    bool done_ = false;               // guarded by mutex_
+    bool done_ = false;                // guarded by mutex_
     const void* runningOn_ = nullptr;  // guarded by mutex_: the worker running the loop
   };
 

@@ -52,7 +52,12 @@ class URLHandle {
 
 bool isFollowedStatus(int status) {
   switch (status) {
-    case 300: case 301: case 302: case 303: case 307: case 308: return true;
+    case 300:
+    case 301:
+    case 302:
+    case 303:
+    case 307:
+    case 308: return true;
     default: return false;
   }
 }
@@ -75,12 +80,12 @@ RedirectVerdict judgeRedirect(int status, const std::string& requestURL, std::st
 std::shared_ptr<const Error> refusedRedirectError(RedirectVerdict verdict, const std::string& requestURL,
                                                   std::string_view location) {
   const bool insecure = verdict == RedirectVerdict::refuseInsecure;
-  std::string message = insecure ? "Redirect from HTTPS to an insecure location refused: "
-                                 : "Redirect to another origin refused: ";
+  std::string message =
+      insecure ? "Redirect from HTTPS to an insecure location refused: " : "Redirect to another origin refused: ";
   message.append(location);
-  return makeError(RequestError::sessionTaskFailed(makeError(
-      URLError(insecure ? URLError::Code::secureConnectionRequired : URLError::Code::unsupportedURL, requestURL,
-               static_cast<int>(CURLE_WRITE_ERROR), std::move(message)))));
+  return makeError(RequestError::sessionTaskFailed(
+      makeError(URLError(insecure ? URLError::Code::secureConnectionRequired : URLError::Code::unsupportedURL,
+                         requestURL, static_cast<int>(CURLE_WRITE_ERROR), std::move(message)))));
 }
 
 }  // namespace keln::http

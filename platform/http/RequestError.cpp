@@ -114,8 +114,8 @@ std::string RequestError::description() const {
         return "responseValidationFailed(reason: " + response + "unacceptableContentType(acceptableContentTypes: [" +
                list + "], responseContentType: \"" + text_ + "\"))";
       }
-      return "responseValidationFailed(reason: " + response + "unacceptableStatusCode(code: " +
-             std::to_string(responseCode_.value_or(0)) + "))";
+      return "responseValidationFailed(reason: " + response +
+             "unacceptableStatusCode(code: " + std::to_string(responseCode_.value_or(0)) + "))";
     case Kind::responseSerializationFailed:
       return "responseSerializationFailed(reason: "
              "RequestError.ResponseSerializationFailureReason.inputDataNilOrZeroLength)";
@@ -129,8 +129,7 @@ std::string RequestError::description() const {
 
 std::string RequestError::localizedDescription() const {
   switch (kind_) {
-    case Kind::parameterEncodingFailed:
-      return "JSON could not be encoded because of error:\n" + localize(underlying_);
+    case Kind::parameterEncodingFailed: return "JSON could not be encoded because of error:\n" + localize(underlying_);
     case Kind::createURLRequestFailed: return "URLRequest creation failed with error: " + localize(underlying_);
     case Kind::requestAdaptationFailed: return "Request adaption failed with error: " + localize(underlying_);
     case Kind::urlRequestValidationFailed:

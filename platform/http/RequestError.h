@@ -34,8 +34,8 @@ class RequestError final : public Error {
   };
 
   enum class ValidationReason {
-    bodyDataInGETRequest,  // urlRequestValidationFailed
-    invalidHeaderField,    // urlRequestValidationFailed: a name or value that cannot be sent
+    bodyDataInGETRequest,     // urlRequestValidationFailed
+    invalidHeaderField,       // urlRequestValidationFailed: a name or value that cannot be sent
     unacceptableStatusCode,   // responseValidationFailed
     unacceptableContentType,  // responseValidationFailed
   };

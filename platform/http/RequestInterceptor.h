@@ -44,7 +44,10 @@ class RetryResult {
 class RequestAdapter {
  public:
   virtual ~RequestAdapter() = default;
-  virtual URLRequest adapt(URLRequest urlRequest, Session& session) { (void)session; return urlRequest; }
+  virtual URLRequest adapt(URLRequest urlRequest, Session& session) {
+    (void)session;
+    return urlRequest;
+  }
 };
 
 // Decides, after every failed attempt of a request, whether to try again. `request`

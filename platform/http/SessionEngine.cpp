@@ -65,7 +65,9 @@ std::string trimmed(std::string_view text) {
 }
 
 // "text/html; charset=utf-8" -> "text/html"
-std::string mimeType(std::string_view text) { return foundation::asciiLowercased(trimmed(text.substr(0, text.find(';')))); }
+std::string mimeType(std::string_view text) {
+  return foundation::asciiLowercased(trimmed(text.substr(0, text.find(';'))));
+}
 
 bool mimeTypeMatches(const std::string& acceptable, const std::string& actual) {
   if (acceptable == "*/*" || acceptable == "*") return true;
@@ -86,14 +88,14 @@ SessionEngine::SessionEngine(Session& owner, const SessionConfiguration& configu
       configuration_(configuration),
       trust_(TLSTrust::forAdditionalCertificates(configuration_.additionalTrustedCertificatesFile)) {
   multi_ = curl_multi_init();
-  if (!multi_) throw URLError(URLError::Code::unknown, "", CURLE_FAILED_INIT, "HTTP session: libcurl could not be set up");
+  if (!multi_)
+    throw URLError(URLError::Code::unknown, "", CURLE_FAILED_INIT, "HTTP session: libcurl could not be set up");
 }
 
 SessionEngine::~SessionEngine() {
   stop();
   releaseResources();
 }
-
 
 void SessionEngine::stop() {
   {
@@ -204,7 +206,7 @@ void SessionEngine::startAttempt(const std::shared_ptr<DataRequest>& request) {
 }
 
 std::unique_ptr<SessionEngine::Transfer> SessionEngine::makeTransfer(const std::shared_ptr<DataRequest>& request,
-                                                                      URLRequest urlRequest) {
+                                                                     URLRequest urlRequest) {
   auto transfer = std::make_unique<Transfer>(std::move(urlRequest));
   transfer->request = request;
   transfer->url = transfer->urlRequest.url().absoluteString();
@@ -358,8 +360,8 @@ void SessionEngine::transferDone(CURL* easy, CURLcode code) {
   if (transfer->redirect != RedirectVerdict::follow) {
     error = refusedRedirectError(transfer->redirect, transfer->url, transfer->redirectLocation);
   } else if (code != CURLE_OK) {
-    error = errorForCurlResult(code, transfer->tooLarge, kMaximumResponseBodySize, transfer->url,
-                               transfer->errorBuffer);
+    error =
+        errorForCurlResult(code, transfer->tooLarge, kMaximumResponseBodySize, transfer->url, transfer->errorBuffer);
   } else {
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
@@ -404,8 +406,7 @@ std::shared_ptr<const Error> SessionEngine::validateReply(const DataRequest& req
       if (!accepted) return makeError(RequestError::unacceptableContentType(acceptable, actual));
     }
   }
-  const bool emptyAllowed =
-      status == 204 || status == 205 || transfer.urlRequest.method() == HTTPMethod::head;
+  const bool emptyAllowed = status == 204 || status == 205 || transfer.urlRequest.method() == HTTPMethod::head;
   if (!hasBody && !emptyAllowed) return makeError(RequestError::inputDataNilOrZeroLength());
   return nullptr;
 }
@@ -420,9 +421,7 @@ void SessionEngine::attemptFailed(const std::shared_ptr<DataRequest>& request, D
     }
   }
   switch (decision.kind()) {
-    case RetryResult::Kind::retry:
-      post(Command{Command::Kind::retry, request});
-      return;
+    case RetryResult::Kind::retry: post(Command{Command::Kind::retry, request}); return;
     case RetryResult::Kind::retryWithDelay: {
       const double seconds = std::isfinite(decision.delay()) ? std::clamp(decision.delay(), 0.0, 1e7) : 0.0;
       const auto delay = std::chrono::duration_cast<dispatch::Duration>(std::chrono::duration<double>(seconds));
@@ -441,9 +440,7 @@ void SessionEngine::attemptFailed(const std::shared_ptr<DataRequest>& request, D
       finish(request, std::move(outcome));
       return;
     }
-    case RetryResult::Kind::doNotRetry:
-      finish(request, std::move(failed));
-      return;
+    case RetryResult::Kind::doNotRetry: finish(request, std::move(failed)); return;
   }
 }
 

@@ -97,7 +97,7 @@ class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
 
   std::mutex mutex_;
   std::vector<Command> commands_;  // guarded by mutex_
-  bool stopping_ = false;         // guarded by mutex_
+  bool stopping_ = false;          // guarded by mutex_
 
   // I/O thread only.
   std::unordered_map<DataRequest*, std::shared_ptr<DataRequest>> unfinished_;

@@ -94,8 +94,7 @@ CURLcode TLSTrust::onSSLContext(CURL*, void* sslContext, void* trust) {
 }
 
 CURLcode TLSTrust::apply(CURL* easy) const {
-  for (CURLcode code : {curl_easy_setopt(easy, CURLOPT_SHARE, share_),
-                        curl_easy_setopt(easy, CURLOPT_CAINFO, nullptr),
+  for (CURLcode code : {curl_easy_setopt(easy, CURLOPT_SHARE, share_), curl_easy_setopt(easy, CURLOPT_CAINFO, nullptr),
                         curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr),
                         curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &TLSTrust::onSSLContext),
                         curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, const_cast<TLSTrust*>(this))}) {

@@ -47,9 +47,8 @@ void Application::open(const std::string& url, std::function<void(bool success)>
   URLOpener opener = opener_;  // a copy: the opener may replace itself
   bool opened = opener ? opener(url) : openWithDesktop(url);
   if (completionHandler) {
-    dispatch::MainQueue::main().async([completionHandler = std::move(completionHandler), opened] {
-      completionHandler(opened);
-    });
+    dispatch::MainQueue::main().async(
+        [completionHandler = std::move(completionHandler), opened] { completionHandler(opened); });
   }
 }
 

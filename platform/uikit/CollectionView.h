@@ -82,7 +82,7 @@ class KELN_EXPORT CollectionView : public View {
 
   // Cells dequeued for `reuseIdentifier` are made as Cell(Rect{}) from now on.
   template <class Cell>
-    requires std::derived_from<Cell, CollectionViewCell> && std::constructible_from<Cell, Rect>
+  requires std::derived_from<Cell, CollectionViewCell> && std::constructible_from<Cell, Rect>
   void registerClass(const std::string& reuseIdentifier) {
     cellFactories_[reuseIdentifier] = [] { return std::make_shared<Cell>(Rect{}); };
   }

@@ -2,7 +2,8 @@
 
 namespace keln::uikit {
 
-CollectionViewCell::CollectionViewCell(const Rect& frame) : View(frame), contentView_(std::make_shared<View>(bounds())) {
+CollectionViewCell::CollectionViewCell(const Rect& frame)
+    : View(frame), contentView_(std::make_shared<View>(bounds())) {
   addSubview(contentView_);
 }
 

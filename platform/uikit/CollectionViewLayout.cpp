@@ -57,8 +57,8 @@ void CollectionViewFlowLayout::prepare(CollectionView& collectionView) {
         position = leadingInset;
         lineExtent = 0;
       }
-      frames_[indexPath] = vertical ? Rect(position, along, itemAcross, itemAlong)
-                                    : Rect(along, position, itemAlong, itemAcross);
+      frames_[indexPath] =
+          vertical ? Rect(position, along, itemAcross, itemAlong) : Rect(along, position, itemAlong, itemAcross);
       position += itemAcross + interitemSpacing;
       lineExtent = std::max(lineExtent, itemAlong);
       lineEmpty = false;

@@ -34,8 +34,7 @@ std::shared_ptr<LayoutConstraint> LayoutConstraint::make(View* firstItem, Layout
 
 void LayoutConstraint::activate(const std::vector<std::shared_ptr<LayoutConstraint>>& constraints) {
   for (const auto& constraint : constraints) {
-    if (constraint == nullptr || constraint->detached_ || constraint->isActive() ||
-        constraint->firstItem_ == nullptr) {
+    if (constraint == nullptr || constraint->detached_ || constraint->isActive() || constraint->firstItem_ == nullptr) {
       continue;
     }
     View* first = constraint->firstItem_;

@@ -24,25 +24,16 @@ struct EdgeTerms {
 std::optional<EdgeTerms> termsOf(LayoutAttribute attribute) {
   switch (attribute) {
     case LayoutAttribute::left:
-    case LayoutAttribute::leading:
-      return EdgeTerms{xMin, xMax, 1, 0};
+    case LayoutAttribute::leading: return EdgeTerms{xMin, xMax, 1, 0};
     case LayoutAttribute::right:
-    case LayoutAttribute::trailing:
-      return EdgeTerms{xMin, xMax, 0, 1};
-    case LayoutAttribute::centerX:
-      return EdgeTerms{xMin, xMax, 0.5, 0.5};
-    case LayoutAttribute::width:
-      return EdgeTerms{xMin, xMax, -1, 1};
-    case LayoutAttribute::top:
-      return EdgeTerms{yMin, yMax, 1, 0};
-    case LayoutAttribute::bottom:
-      return EdgeTerms{yMin, yMax, 0, 1};
-    case LayoutAttribute::centerY:
-      return EdgeTerms{yMin, yMax, 0.5, 0.5};
-    case LayoutAttribute::height:
-      return EdgeTerms{yMin, yMax, -1, 1};
-    case LayoutAttribute::notAnAttribute:
-      break;
+    case LayoutAttribute::trailing: return EdgeTerms{xMin, xMax, 0, 1};
+    case LayoutAttribute::centerX: return EdgeTerms{xMin, xMax, 0.5, 0.5};
+    case LayoutAttribute::width: return EdgeTerms{xMin, xMax, -1, 1};
+    case LayoutAttribute::top: return EdgeTerms{yMin, yMax, 1, 0};
+    case LayoutAttribute::bottom: return EdgeTerms{yMin, yMax, 0, 1};
+    case LayoutAttribute::centerY: return EdgeTerms{yMin, yMax, 0.5, 0.5};
+    case LayoutAttribute::height: return EdgeTerms{yMin, yMax, -1, 1};
+    case LayoutAttribute::notAnAttribute: break;
   }
   return std::nullopt;
 }
@@ -281,7 +272,8 @@ void View::solveConstraintsForSubviews() {
   // Axes the constraints leave open: the intrinsic content size, then the current frame.
   for (std::size_t i = 1; i < participants.size(); ++i) {
     Size intrinsic = participants[i]->intrinsicContentSize();
-    for (auto [low, high, length] : {std::tuple{xMin, xMax, intrinsic.width}, std::tuple{yMin, yMax, intrinsic.height}}) {
+    for (auto [low, high, length] :
+         {std::tuple{xMin, xMax, intrinsic.width}, std::tuple{yMin, yMax, intrinsic.height}}) {
       bool open = !system.isKnown(variable(i, low)) || !system.isKnown(variable(i, high));
       if (open && length >= 0) {
         system.add(Equation{{{variable(i, low), -1.0}, {variable(i, high), 1.0}}, length});

@@ -49,7 +49,8 @@ NavigationItem& ViewController::navigationItem() {
   return *navigationItem_;
 }
 
-std::optional<std::string> ViewController::presentationRefusal(const std::shared_ptr<ViewController>& controller) const {
+std::optional<std::string> ViewController::presentationRefusal(
+    const std::shared_ptr<ViewController>& controller) const {
   if (controller == nullptr) return "Attempt to present a nil view controller on " + description() + ".";
   if (auto reason = presentationUnavailableReason()) {
     return "Attempt to present " + controller->description() + " on " + description() +
@@ -80,8 +81,7 @@ std::optional<std::string> ViewController::presentationRefusal(const std::shared
   return std::nullopt;
 }
 
-void ViewController::present(const std::shared_ptr<ViewController>& controller, bool animated,
-                             Completion completion) {
+void ViewController::present(const std::shared_ptr<ViewController>& controller, bool animated, Completion completion) {
   if (const std::optional<std::string> refusal = presentationRefusal(controller)) {
     foundation::systemLog(*refusal);
     return;

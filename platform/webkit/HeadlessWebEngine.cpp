@@ -15,9 +15,7 @@ std::shared_ptr<WebView> shared(WebView& webView) {
 
 }  // namespace
 
-HeadlessWebEngine& HeadlessWebEngine::of(WebView& webView) {
-  return static_cast<HeadlessWebEngine&>(webView.engine());
-}
+HeadlessWebEngine& HeadlessWebEngine::of(WebView& webView) { return static_cast<HeadlessWebEngine&>(webView.engine()); }
 
 void HeadlessWebEngine::loadHTMLString(std::string string, foundation::URL baseURL,
                                        const std::shared_ptr<Navigation>& navigation) {
@@ -33,28 +31,28 @@ void HeadlessWebEngine::startNavigation(foundation::URL url, std::optional<std::
   const std::uint64_t serial = ++navigationSerial_;
   loading_ = true;
   std::weak_ptr<WebView> weakView = shared(webView_);
-  dispatch::MainQueue::main().async([weakView, serial, navigation, url = std::move(url),
-                                     htmlString = std::move(htmlString)]() mutable {
-    const std::shared_ptr<WebView> view = weakView.lock();
-    if (!view) return;
-    HeadlessWebEngine& engine = of(*view);
-    if (serial != engine.navigationSerial_) return;
-    const std::shared_ptr<NavigationDelegate> delegate = view->navigationDelegate();
-    if (!delegate) {
-      engine.decide(serial, navigation, NavigationActionPolicy::allow, std::move(url), std::move(htmlString));
-      return;
-    }
-    const NavigationAction action(NavigationRequest(url), FrameInfo(true));
-    auto answered = std::make_shared<bool>(false);
-    delegate->webView(view, action,
-                      [weakView, serial, navigation, answered, url, htmlString](NavigationActionPolicy policy) {
-                        if (*answered) return;
-                        *answered = true;
-                        if (const std::shared_ptr<WebView> view = weakView.lock()) {
-                          of(*view).decide(serial, navigation, policy, url, htmlString);
-                        }
-                      });
-  });
+  dispatch::MainQueue::main().async(
+      [weakView, serial, navigation, url = std::move(url), htmlString = std::move(htmlString)]() mutable {
+        const std::shared_ptr<WebView> view = weakView.lock();
+        if (!view) return;
+        HeadlessWebEngine& engine = of(*view);
+        if (serial != engine.navigationSerial_) return;
+        const std::shared_ptr<NavigationDelegate> delegate = view->navigationDelegate();
+        if (!delegate) {
+          engine.decide(serial, navigation, NavigationActionPolicy::allow, std::move(url), std::move(htmlString));
+          return;
+        }
+        const NavigationAction action(NavigationRequest(url), FrameInfo(true));
+        auto answered = std::make_shared<bool>(false);
+        delegate->webView(view, action,
+                          [weakView, serial, navigation, answered, url, htmlString](NavigationActionPolicy policy) {
+                            if (*answered) return;
+                            *answered = true;
+                            if (const std::shared_ptr<WebView> view = weakView.lock()) {
+                              of(*view).decide(serial, navigation, policy, url, htmlString);
+                            }
+                          });
+      });
 }
 
 void HeadlessWebEngine::decide(std::uint64_t serial, const std::shared_ptr<Navigation>& navigation,

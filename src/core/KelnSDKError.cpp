@@ -7,12 +7,9 @@ namespace {
 
 const char* caseName(KelnSDKError::Kind kind) {
   switch (kind) {
-    case KelnSDKError::Kind::sdkNotConfigured:
-      return "sdkNotConfigured";
-    case KelnSDKError::Kind::applePayError:
-      return "applePayError";
-    case KelnSDKError::Kind::canceledByUser:
-      return "canceledByUser";
+    case KelnSDKError::Kind::sdkNotConfigured: return "sdkNotConfigured";
+    case KelnSDKError::Kind::applePayError: return "applePayError";
+    case KelnSDKError::Kind::canceledByUser: return "canceledByUser";
   }
   return "?";
 }
@@ -29,8 +26,7 @@ std::string quoted(const std::string& text) {
 
 }  // namespace
 
-KelnSDKError::KelnSDKError(Kind kind, std::optional<std::string> message)
-    : kind_(kind), message_(std::move(message)) {}
+KelnSDKError::KelnSDKError(Kind kind, std::optional<std::string> message) : kind_(kind), message_(std::move(message)) {}
 
 KelnSDKError KelnSDKError::sdkNotConfigured(std::optional<std::string> message) {
   return KelnSDKError(Kind::sdkNotConfigured, std::move(message));

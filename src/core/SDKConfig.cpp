@@ -15,10 +15,8 @@ namespace keln {
 
 std::string SDKConfigFactory::gatewayRoot(EnvironmentSDK environment) {
   switch (environment) {
-    case EnvironmentSDK::production:
-      return KELN_GATEWAY_ROOT_PRODUCTION;
-    case EnvironmentSDK::quality:
-      return KELN_GATEWAY_ROOT_QUALITY;
+    case EnvironmentSDK::production: return KELN_GATEWAY_ROOT_PRODUCTION;
+    case EnvironmentSDK::quality: return KELN_GATEWAY_ROOT_QUALITY;
   }
   return KELN_GATEWAY_ROOT_QUALITY;
 }

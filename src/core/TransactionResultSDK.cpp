@@ -12,8 +12,7 @@ TransactionResultSDK::TransactionResultSDK(bool isSuccess, std::optional<std::st
                                            std::optional<Token> token, std::optional<Merchant> merchant,
                                            std::optional<std::string> paymentType,
                                            std::optional<PaymentStatus> paymentStatus,
-                                           std::optional<std::string> paymentMethod,
-                                           std::optional<Execution> execution,
+                                           std::optional<std::string> paymentMethod, std::optional<Execution> execution,
                                            std::optional<ReturnStatus> returnStatus)
     : isSuccess_(isSuccess),
       transactionID_(std::move(transactionID)),

@@ -4,8 +4,7 @@
 
 namespace keln {
 
-BuilderError::BuilderError(Kind kind, std::optional<std::string> message)
-    : kind_(kind), message_(std::move(message)) {}
+BuilderError::BuilderError(Kind kind, std::optional<std::string> message) : kind_(kind), message_(std::move(message)) {}
 
 BuilderError BuilderError::incorrectParameter(std::optional<std::string> message) {
   return BuilderError(Kind::incorrectParameter, std::move(message));

@@ -56,8 +56,8 @@ PaymentReference PaymentReference::decode(const Decoder& decoder) {
 
 // --- Transaction -----------------------------------------------------------------------
 
-Transaction::Transaction(std::string transactionTimestamp, std::string transactionDescription,
-                         std::string paymentType, Amount amount, std::vector<PaymentMethod> paymentMethod)
+Transaction::Transaction(std::string transactionTimestamp, std::string transactionDescription, std::string paymentType,
+                         Amount amount, std::vector<PaymentMethod> paymentMethod)
     : Transaction(Fields(), std::move(transactionTimestamp), OptionalText(std::move(transactionDescription)),
                   std::move(paymentType), std::move(amount),
                   std::optional<std::vector<PaymentMethod>>(std::move(paymentMethod))) {}

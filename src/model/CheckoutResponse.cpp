@@ -5,9 +5,9 @@
 #include <string_view>
 #include <utility>
 
-#include "foundation/Unicode.h"
 #include "foundation/Base64.h"
 #include "foundation/Log.h"
+#include "foundation/Unicode.h"
 
 namespace keln {
 namespace {
@@ -15,14 +15,12 @@ namespace {
 // The entry of the Apple Pay method in the web form's list of methods.
 constexpr std::string_view kApplePayEntry = ",\"XPAY\"";
 
-
 // Every occurrence of `pattern`, found from left to right, replaced by nothing.
 std::string removingAll(std::string_view text, std::string_view pattern) {
   std::string out;
   out.reserve(text.size());
   std::size_t start = 0;
-  for (std::size_t found = text.find(pattern); found != std::string_view::npos;
-       found = text.find(pattern, start)) {
+  for (std::size_t found = text.find(pattern); found != std::string_view::npos; found = text.find(pattern, start)) {
     out.append(text.substr(start, found - start));
     start = found + pattern.size();
   }
@@ -72,9 +70,9 @@ std::optional<CheckoutResponse> CheckoutResponseDTO::parse() const {
   std::optional<std::string> formContext = formContextWithoutXPAY();
   if (!formContext) return std::nullopt;
 
-  return CheckoutResponse(amount_, std::move(*merchant), transactionId_, transactionSignature_,
-                          std::move(*formContext), tokenList_, execution_, returnStatus_, regulationList_, expiry_,
-                          paymentMethodList_, std::move(externalParameter), actionResponse_);
+  return CheckoutResponse(amount_, std::move(*merchant), transactionId_, transactionSignature_, std::move(*formContext),
+                          tokenList_, execution_, returnStatus_, regulationList_, expiry_, paymentMethodList_,
+                          std::move(externalParameter), actionResponse_);
 }
 
 std::optional<std::string> CheckoutResponseDTO::formContextWithoutXPAY() const {

@@ -197,7 +197,8 @@ PaymentMethod Coding<PaymentMethod>::decode(const Decoder& decoder) {
   const std::string text = decoder.decodeString();
   const std::optional<PaymentMethod> method = fromRawValue<PaymentMethod>(text);
   if (!method) {
-    decoder.fail(DecodingError::Kind::dataCorrupted, "Cannot initialize PaymentMethod from invalid String value " + text);
+    decoder.fail(DecodingError::Kind::dataCorrupted,
+                 "Cannot initialize PaymentMethod from invalid String value " + text);
   }
   return *method;
 }

@@ -80,8 +80,7 @@ ApplePayDataElement ApplePayDataElement::decode(const Decoder& decoder) {
 
 // --- Method families -------------------------------------------------------------------
 
-XPAY::XPAY(GenericData genericData, GooglePayDataElement googlePayDataElement,
-           ApplePayDataElement applePayDataElement)
+XPAY::XPAY(GenericData genericData, GooglePayDataElement googlePayDataElement, ApplePayDataElement applePayDataElement)
     : genericData_(std::move(genericData)),
       googlePayDataElement_(std::move(googlePayDataElement)),
       applePayDataElement_(std::move(applePayDataElement)) {}

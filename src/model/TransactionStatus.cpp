@@ -163,7 +163,8 @@ PaymentStatus Coding<PaymentStatus>::decode(const Decoder& decoder) {
   const std::string text = decoder.decodeString();
   const std::optional<PaymentStatus> status = fromRawValue<PaymentStatus>(text);
   if (!status) {
-    decoder.fail(DecodingError::Kind::dataCorrupted, "Cannot initialize PaymentStatus from invalid String value " + text);
+    decoder.fail(DecodingError::Kind::dataCorrupted,
+                 "Cannot initialize PaymentStatus from invalid String value " + text);
   }
   return *status;
 }

@@ -81,8 +81,8 @@ Address Address::decode(const Decoder& decoder) {
 
 // --- Token -----------------------------------------------------------------------------
 
-Token::Token(std::optional<std::string> name, std::string type, std::string value,
-             std::optional<std::string> maskedPAN, std::optional<std::string> expireDate)
+Token::Token(std::optional<std::string> name, std::string type, std::string value, std::optional<std::string> maskedPAN,
+             std::optional<std::string> expireDate)
     : name_(std::move(name)),
       type_(std::move(type)),
       value_(std::move(value)),
@@ -205,7 +205,9 @@ Execution Execution::decode(const Decoder& decoder) {
 // --- ReturnStatus ----------------------------------------------------------------------
 
 ReturnStatus::ReturnStatus(std::string statusCode, std::string statusMsg, std::string statusDescription)
-    : statusCode_(std::move(statusCode)), statusMsg_(std::move(statusMsg)), statusDescription_(std::move(statusDescription)) {}
+    : statusCode_(std::move(statusCode)),
+      statusMsg_(std::move(statusMsg)),
+      statusDescription_(std::move(statusDescription)) {}
 
 void ReturnStatus::encode(Encoder& encoder) const {
   encoder.beginObject();

@@ -22,7 +22,7 @@ class BaseView : public uikit::View {
  public:
   // Makes a T with a zero frame and runs its setupView() before handing it out.
   template <class T>
-    requires std::derived_from<T, BaseView> && std::constructible_from<T, Token>
+  requires std::derived_from<T, BaseView> && std::constructible_from<T, Token>
   static std::shared_ptr<T> make() {
     auto view = std::make_shared<T>(Token{});
     view->setupView();

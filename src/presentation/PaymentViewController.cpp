@@ -20,7 +20,8 @@
 
 namespace keln {
 
-std::shared_ptr<PaymentViewController> PaymentViewController::makeCheckout(std::shared_ptr<PaymentViewModel> viewModel) {
+std::shared_ptr<PaymentViewController> PaymentViewController::makeCheckout(
+    std::shared_ptr<PaymentViewModel> viewModel) {
   return std::make_shared<PaymentViewController>(BaseView::make<DefaultPaymentView>(), std::move(viewModel));
 }
 
@@ -80,12 +81,8 @@ void PaymentViewController::didLoadCheckout(const Result<PaymentEvent>& result) 
   hideActivityIndicator();
   if (result.isFailure()) return;
   switch (result.value()) {
-    case PaymentEvent::webviewTLX:
-      loadWebForm();
-      break;
-    case PaymentEvent::native:
-      showMenu();
-      break;
+    case PaymentEvent::webviewTLX: loadWebForm(); break;
+    case PaymentEvent::native: showMenu(); break;
   }
 }
 
@@ -110,7 +107,7 @@ std::int64_t PaymentViewController::numberOfItemsInSection(uikit::CollectionView
 }
 
 std::shared_ptr<uikit::CollectionViewCell> PaymentViewController::cellForItemAt(uikit::CollectionView& collectionView,
-                                                                               const uikit::IndexPath& indexPath) {
+                                                                                const uikit::IndexPath& indexPath) {
   auto cell = std::dynamic_pointer_cast<CardCollectionViewCell>(
       collectionView.dequeueReusableCell(CardCollectionViewCell::identifier, indexPath));
   if (!cell || indexPath.item < 0 || static_cast<std::size_t>(indexPath.item) >= cards_.size()) return cell;
@@ -129,12 +126,13 @@ std::optional<uikit::Size> PaymentViewController::sizeForItemAt(uikit::Collectio
 }
 
 std::optional<double> PaymentViewController::minimumLineSpacingForSectionAt(uikit::CollectionView&,
-                                                                            uikit::CollectionViewLayout&, std::int64_t) {
+                                                                            uikit::CollectionViewLayout&,
+                                                                            std::int64_t) {
   return 20;
 }
 
 std::optional<uikit::EdgeInsets> PaymentViewController::insetForSectionAt(uikit::CollectionView&,
-                                                                         uikit::CollectionViewLayout&, std::int64_t) {
+                                                                          uikit::CollectionViewLayout&, std::int64_t) {
   return uikit::EdgeInsets{10, 10, 10, 10};
 }
 
@@ -194,7 +192,8 @@ void PaymentViewController::webView(const std::shared_ptr<webkit::WebView>&,
   decisionHandler(webkit::NavigationActionPolicy::allow);
 }
 
-void PaymentViewController::webView(const std::shared_ptr<webkit::WebView>&, const std::shared_ptr<webkit::Navigation>&) {
+void PaymentViewController::webView(const std::shared_ptr<webkit::WebView>&,
+                                    const std::shared_ptr<webkit::Navigation>&) {
   hideActivityIndicator();
 }
 

@@ -73,7 +73,8 @@ class PaymentViewController final : public BaseViewController,
                                                        uikit::CollectionViewLayout& layout,
                                                        std::int64_t section) override;
   std::optional<uikit::EdgeInsets> insetForSectionAt(uikit::CollectionView& collectionView,
-                                                     uikit::CollectionViewLayout& layout, std::int64_t section) override;
+                                                     uikit::CollectionViewLayout& layout,
+                                                     std::int64_t section) override;
   void didSelectItemAt(uikit::CollectionView& collectionView, const uikit::IndexPath& indexPath) override;
 
   // Web view navigation delegate.

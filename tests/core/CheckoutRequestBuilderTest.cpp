@@ -17,8 +17,8 @@ TransactionParamsSDK params(std::int64_t terminalID, std::string transactionID, 
                             std::vector<PaymentMethod> methods,
                             std::optional<std::string> merchantTransactionDescription = std::nullopt) {
   return TransactionParamsSDK(terminalID, std::move(merchantTransactionDescription), std::move(transactionID), "",
-                              amount, std::move(currency), std::move(methods), std::nullopt, std::nullopt,
-                              std::nullopt, std::nullopt, std::nullopt, std::nullopt, "merchant.id");
+                              amount, std::move(currency), std::move(methods), std::nullopt, std::nullopt, std::nullopt,
+                              std::nullopt, std::nullopt, std::nullopt, "merchant.id");
 }
 
 // The request's JSON with the time stamp blanked.

@@ -36,21 +36,21 @@ class CountingPaymentService final : public PaymentService {
 
   void createCheckout(const CheckoutRequest& request,
                       std::function<void(Result<CheckoutResponseDTO>)> completion) override {
-    inner_->createCheckout(request, [counts = counts_, completion = std::move(completion)](
-                                        Result<CheckoutResponseDTO> result) {
-      completion(std::move(result));
-      ++counts->checkoutAnswers;
-    });
+    inner_->createCheckout(request,
+                           [counts = counts_, completion = std::move(completion)](Result<CheckoutResponseDTO> result) {
+                             completion(std::move(result));
+                             ++counts->checkoutAnswers;
+                           });
   }
 
   void getTransactionStatus(const std::string& transactionID,
                             std::function<void(Result<TransactionStatus>)> completion) override {
     ++counts_->statusQueries;
-    inner_->getTransactionStatus(transactionID, [counts = counts_, completion = std::move(completion)](
-                                                    Result<TransactionStatus> result) {
-      completion(std::move(result));
-      ++counts->statusAnswers;
-    });
+    inner_->getTransactionStatus(
+        transactionID, [counts = counts_, completion = std::move(completion)](Result<TransactionStatus> result) {
+          completion(std::move(result));
+          ++counts->statusAnswers;
+        });
   }
 
   // Outlives the service, so that a test can read it after the checkout is gone.

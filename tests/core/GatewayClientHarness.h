@@ -40,11 +40,10 @@ struct CompletionProbe {
 };
 
 inline CheckoutRequest makeCheckoutRequest(double amount) {
-  return CheckoutRequest(
-      Merchant(1234, "order-1", std::nullopt, "web", "https://shop.example/cart", "Order 1"),
-      Transaction("2024-05-01T10:00:00.000Z", "Order 1", "PURS", Amount(amount, "PLN"),
-                  {PaymentMethod::card, PaymentMethod::blik}),
-      std::nullopt, std::nullopt);
+  return CheckoutRequest(Merchant(1234, "order-1", std::nullopt, "web", "https://shop.example/cart", "Order 1"),
+                         Transaction("2024-05-01T10:00:00.000Z", "Order 1", "PURS", Amount(amount, "PLN"),
+                                     {PaymentMethod::card, PaymentMethod::blik}),
+                         std::nullopt, std::nullopt);
 }
 
 class GatewayClientTest : public ::testing::Test {
@@ -70,7 +69,8 @@ class GatewayClientTest : public ::testing::Test {
     return configuration;
   }
 
-  static std::shared_ptr<DefaultNetworkClient> makeClient(const std::string& root, const std::string& clientID = kClientID,
+  static std::shared_ptr<DefaultNetworkClient> makeClient(const std::string& root,
+                                                          const std::string& clientID = kClientID,
                                                           const std::string& token = kToken, double timeout = 30.0) {
     return std::make_shared<DefaultNetworkClient>(NetworkConfigurationData(root, clientID, token),
                                                   sessionConfiguration(timeout));
@@ -101,9 +101,7 @@ class GatewayClientTest : public ::testing::Test {
   }
 
   std::vector<std::string> systemLog() const { return capture_.messages(foundation::LogStream::systemLog); }
-  std::vector<std::string> standardOutput() const {
-    return capture_.messages(foundation::LogStream::standardOutput);
-  }
+  std::vector<std::string> standardOutput() const { return capture_.messages(foundation::LogStream::standardOutput); }
   std::vector<std::string> systemLogStartingWith(const std::string& prefix) const {
     std::vector<std::string> lines;
     for (const std::string& line : systemLog()) {

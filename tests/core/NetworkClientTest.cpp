@@ -66,8 +66,8 @@ TEST_F(NetworkClientTest, ConfigurationFaultsCompleteAtOnceAndSendNothing) {
     ASSERT_NE(error, nullptr);
     EXPECT_EQ(error->kind(), KelnSDKError::Kind::sdkNotConfigured);
     EXPECT_EQ(error->errorDescription(), c.message);
-    EXPECT_EQ(systemLog(), std::vector<std::string>{"Configuration validation failed: sdkNotConfigured(\"" +
-                                                     c.message + "\")"});
+    EXPECT_EQ(systemLog(),
+              std::vector<std::string>{"Configuration validation failed: sdkNotConfigured(\"" + c.message + "\")"});
     settle();
     EXPECT_EQ(probe.results.size(), 1u);
   }
@@ -88,8 +88,9 @@ TEST_F(NetworkClientTest, BlankCredentialsPassTheCheck) {
 }
 
 TEST_F(NetworkClientTest, AdapterAddsCredentialsAsConfiguredAndLogsThemRedacted) {
-  DefaultNetworkClient client(NetworkConfigurationData("https://gateway.example", " id ", " " + std::string(kToken) + " "),
-                              sessionConfiguration());
+  DefaultNetworkClient client(
+      NetworkConfigurationData("https://gateway.example", " id ", " " + std::string(kToken) + " "),
+      sessionConfiguration());
   http::Session session(sessionConfiguration());
   http::URLRequest request = PaymentRouter::payment("https://gateway.example", makeCheckoutRequest(10)).asURLRequest();
   request.headers().add("authorization", "Basic old");
@@ -148,8 +149,8 @@ TEST_F(NetworkClientTest, CheckoutPostOnTheWire) {
   EXPECT_EQ(request.header("Content-Type"), "application/json");
   EXPECT_EQ(request.header("Authorization"), "Bearer " + std::string(kToken));
   EXPECT_EQ(request.header("X-IBM-Client-Id"), kClientID);
-  EXPECT_EQ(headerNames(request), (std::vector<std::string>{"authorization", "content-length", "content-type", "host",
-                                                            "x-ibm-client-id"}));
+  EXPECT_EQ(headerNames(request),
+            (std::vector<std::string>{"authorization", "content-length", "content-type", "host", "x-ibm-client-id"}));
   std::vector<std::string> log = systemLog();
   ASSERT_EQ(log.size(), 3u);
   EXPECT_EQ(log[0], "Request body: " + expectedBody);
@@ -175,7 +176,8 @@ TEST_F(NetworkClientTest, CheckoutWhoseBodyCannotBeEncodedIsNeverSent) {
   ASSERT_EQ(probe.results.size(), 1u);
   ASSERT_TRUE(probe.result().isFailure());
   EXPECT_NE(dynamic_cast<const foundation::EncodingError*>(probe.result().error().get()), nullptr);
-  EXPECT_EQ(systemLog(), std::vector<std::string>{"Request failed with error: " + probe.result().error()->description()});
+  EXPECT_EQ(systemLog(),
+            std::vector<std::string>{"Request failed with error: " + probe.result().error()->description()});
   EXPECT_EQ(gateway.requestCount(), 0u);
   EXPECT_EQ(gateway.acceptedConnections(), 0u);
 }
@@ -235,51 +237,111 @@ void expectDecodingError(const Result<TransactionStatusDTO>& result, const std::
 TEST_F(NetworkClientTest, FaultMatrix) {
   const std::string status = samples::kStatusReply;
   const FaultCase cases[] = {
-      {"connection refused", nullptr, 30.0, 4,
-       [](auto& r) { expectTransportError(r, http::URLError::Code::cannotConnectToHost); }, {}},
-      {"reset mid-body", [&] { return gatewayAlways(Reply::withFault(Fault::resetBody, status, 20)); }, 30.0, 4,
-       [](auto& r) { expectTransportError(r, std::nullopt); }, {}},
-      {"body cut short", [&] { return gatewayAlways(Reply::withFault(Fault::cutBody, status, 20)); }, 30.0, 4,
-       [](auto& r) { expectTransportError(r, std::nullopt); }, {}},
-      {"stall past the time-out", [&] { return gatewayAlways(Reply::withFault(Fault::stallBody, status, 20)); }, 0.3,
-       4, [](auto& r) { expectTransportError(r, http::URLError::Code::timedOut); }, {}},
-      {"500 every time", [] { return gatewayAlways(Reply::json(500, R"({"error":"boom"})")); }, 30.0, 4,
+      {"connection refused",
+       nullptr,
+       30.0,
+       4,
+       [](auto& r) { expectTransportError(r, http::URLError::Code::cannotConnectToHost); },
+       {}},
+      {"reset mid-body",
+       [&] { return gatewayAlways(Reply::withFault(Fault::resetBody, status, 20)); },
+       30.0,
+       4,
+       [](auto& r) { expectTransportError(r, std::nullopt); },
+       {}},
+      {"body cut short",
+       [&] { return gatewayAlways(Reply::withFault(Fault::cutBody, status, 20)); },
+       30.0,
+       4,
+       [](auto& r) { expectTransportError(r, std::nullopt); },
+       {}},
+      {"stall past the time-out",
+       [&] { return gatewayAlways(Reply::withFault(Fault::stallBody, status, 20)); },
+       0.3,
+       4,
+       [](auto& r) { expectTransportError(r, http::URLError::Code::timedOut); },
+       {}},
+      {"500 every time",
+       [] { return gatewayAlways(Reply::json(500, R"({"error":"boom"})")); },
+       30.0,
+       4,
        [](auto& r) {
          expectRequestError(r, http::RequestError::Kind::responseValidationFailed);
          if (auto* e = requestError(r)) {
            EXPECT_EQ(e->responseCode(), 500);
          }
-       }, {}},
+       },
+       {}},
       {"401 then 200",
        [&] {
          auto gateway = gatewayAlways(Reply::json(200, status));
          gateway->enqueue(Reply::json(401, R"({"error":"unauthorized"})"));
          return gateway;
        },
-       30.0, 2, [](auto& r) { EXPECT_TRUE(r.isSuccess()); }, {"Received response data: " + status}},
-      {"200 not JSON", [] { return gatewayAlways(Reply::json(200, "<html>oops</html>")); }, 30.0, 1,
+       30.0,
+       2,
+       [](auto& r) { EXPECT_TRUE(r.isSuccess()); },
+       {"Received response data: " + status}},
+      {"200 not JSON",
+       [] { return gatewayAlways(Reply::json(200, "<html>oops</html>")); },
+       30.0,
+       1,
        [](auto& r) { expectDecodingError(r, "dataCorrupted: The given data was not valid JSON."); },
        {"Received response data: <html>oops</html>"}},
-      {"200 empty", [] { return gatewayAlways(Reply::empty(200)); }, 30.0, 4,
-       [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseSerializationFailed); }, {}},
-      {"not UTF-8", [] { return gatewayAlways(Reply::json(200, "{\"a\":\"\xff\xfe\"}")); }, 30.0, 1,
+      {"200 empty",
+       [] { return gatewayAlways(Reply::empty(200)); },
+       30.0,
+       4,
+       [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseSerializationFailed); },
+       {}},
+      {"not UTF-8",
+       [] { return gatewayAlways(Reply::json(200, "{\"a\":\"\xff\xfe\"}")); },
+       30.0,
+       1,
        [](auto& r) { expectDecodingError(r, "dataCorrupted: The given data was not valid JSON."); },
        {"Received response data: Invalid data"}},
-      {"204", [] { return gatewayAlways(Reply::empty(204)); }, 30.0, 1,
-       [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseSerializationFailed); }, {}},
-      {"oversized", [] { return gatewayAlways(Reply::json(200, std::string(9 * 1024 * 1024, ' ') + "{}")); }, 30.0, 4,
-       [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseTooLarge); }, {}},
-      {"valid certificate", [&] { return gatewayAlways(Reply::json(200, status), {.https = true}); }, 30.0, 1,
-       [](auto& r) { EXPECT_TRUE(r.isSuccess()); }, {"Received response data: " + status}},
+      {"204",
+       [] { return gatewayAlways(Reply::empty(204)); },
+       30.0,
+       1,
+       [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseSerializationFailed); },
+       {}},
+      {"oversized",
+       [] { return gatewayAlways(Reply::json(200, std::string(9 * 1024 * 1024, ' ') + "{}")); },
+       30.0,
+       4,
+       [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseTooLarge); },
+       {}},
+      {"valid certificate",
+       [&] { return gatewayAlways(Reply::json(200, status), {.https = true}); },
+       30.0,
+       1,
+       [](auto& r) { EXPECT_TRUE(r.isSuccess()); },
+       {"Received response data: " + status}},
       {"untrusted certificate",
-       [&] { return gatewayAlways(Reply::json(200, status), {.https = true, .certificate = CertificateKind::untrusted}); },
-       30.0, 4, [](auto& r) { expectTransportError(r, std::nullopt); }, {}},
+       [&] {
+         return gatewayAlways(Reply::json(200, status), {.https = true, .certificate = CertificateKind::untrusted});
+       },
+       30.0,
+       4,
+       [](auto& r) { expectTransportError(r, std::nullopt); },
+       {}},
       {"expired certificate",
-       [&] { return gatewayAlways(Reply::json(200, status), {.https = true, .certificate = CertificateKind::expired}); },
-       30.0, 4, [](auto& r) { expectTransportError(r, std::nullopt); }, {}},
+       [&] {
+         return gatewayAlways(Reply::json(200, status), {.https = true, .certificate = CertificateKind::expired});
+       },
+       30.0,
+       4,
+       [](auto& r) { expectTransportError(r, std::nullopt); },
+       {}},
       {"wrong host certificate",
-       [&] { return gatewayAlways(Reply::json(200, status), {.https = true, .certificate = CertificateKind::wrongHost}); },
-       30.0, 4, [](auto& r) { expectTransportError(r, std::nullopt); }, {}},
+       [&] {
+         return gatewayAlways(Reply::json(200, status), {.https = true, .certificate = CertificateKind::wrongHost});
+       },
+       30.0,
+       4,
+       [](auto& r) { expectTransportError(r, std::nullopt); },
+       {}},
   };
 
   for (const FaultCase& c : cases) {
@@ -315,8 +377,8 @@ TEST_F(NetworkClientTest, FaultMatrix) {
       const std::string& description = probe.result().error()->description();
       const bool decoding = dynamic_cast<const foundation::DecodingError*>(probe.result().error().get()) != nullptr;
       EXPECT_EQ(systemLogStartingWith(decoding ? "Failed to decode response data: " : "Request failed with error: "),
-                std::vector<std::string>{(decoding ? "Failed to decode response data: " : "Request failed with error: ") +
-                                         description});
+                std::vector<std::string>{
+                    (decoding ? "Failed to decode response data: " : "Request failed with error: ") + description});
     }
     if (gateway && !gateway->isSecure()) {
       EXPECT_EQ(gateway->requestCount(), static_cast<std::size_t>(c.attempts));
@@ -399,8 +461,8 @@ TEST_F(NetworkClientTest, TokenNeverReachesTheLog) {
       std::unique_ptr<LocalGateway> gateway;
       if (!c.statuses.empty()) {
         gateway = std::make_unique<LocalGateway>();
-        gateway->setResponder([statuses = c.statuses, calls = std::make_shared<std::atomic<std::size_t>>(0)](
-                                  const RecordedRequest& request) {
+        gateway->setResponder([statuses = c.statuses,
+                               calls = std::make_shared<std::atomic<std::size_t>>(0)](const RecordedRequest& request) {
           std::string value;
           for (char ch : request.header("Authorization").value_or("")) {
             value += ch == '/' ? std::string("\\/") : std::string(1, ch);
@@ -462,7 +524,8 @@ TEST_F(NetworkClientTest, RedirectsStayWithinTheOrigin) {
       {"HTTPS to plain HTTP", &secure, plain.url() + path, &plain, http::URLError::Code::secureConnectionRequired},
       {"HTTPS to another HTTPS origin", &secure, otherSecure.url() + path, &otherSecure,
        http::URLError::Code::unsupportedURL},
-      {"plain HTTP to another origin", &plain, otherPlain.url() + path, &otherPlain, http::URLError::Code::unsupportedURL},
+      {"plain HTTP to another origin", &plain, otherPlain.url() + path, &otherPlain,
+       http::URLError::Code::unsupportedURL},
       {"HTTPS within its origin", &secure, "/moved" + path, nullptr, std::nullopt},
       {"plain HTTP within its origin", &plain, plain.url() + "/moved" + path, nullptr, std::nullopt},
   };

@@ -177,8 +177,8 @@ TEST_F(PaymentCoordinatorTest, DismissalThatCompletesLateDeliversToItsOwnPayment
 
     ASSERT_EQ(results.size(), c.delivered ? 1u : 0u);
     if (c.delivered) {
-      const auto* error = dynamic_cast<const KelnSDKError*>(
-          results.front().isFailure() ? results.front().error().get() : nullptr);
+      const auto* error =
+          dynamic_cast<const KelnSDKError*>(results.front().isFailure() ? results.front().error().get() : nullptr);
       ASSERT_NE(error, nullptr);
       EXPECT_EQ(error->kind(), KelnSDKError::Kind::canceledByUser);
     }

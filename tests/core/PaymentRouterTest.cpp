@@ -7,8 +7,8 @@
 
 #include <keln/core/KelnSDKError.h>
 
-#include "core/network/PaymentRouter.h"
 #include "core/GatewayClientHarness.h"
+#include "core/network/PaymentRouter.h"
 
 namespace keln {
 namespace {

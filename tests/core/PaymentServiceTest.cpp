@@ -29,8 +29,9 @@ class PaymentServiceTest : public GatewayClientTest {
 TEST_F(PaymentServiceTest, StatusQueryIsSuccessfulWhateverThePaymentStatus) {
   LocalGateway gateway;
   DefaultPaymentService service = makeService(gateway.url());
-  for (auto [text, status] : {std::pair{"Pending", PaymentStatus::pending}, std::pair{"Declined", PaymentStatus::declined},
-                              std::pair{"Error", PaymentStatus::error}, std::pair{"Success", PaymentStatus::success}}) {
+  for (auto [text, status] :
+       {std::pair{"Pending", PaymentStatus::pending}, std::pair{"Declined", PaymentStatus::declined},
+        std::pair{"Error", PaymentStatus::error}, std::pair{"Success", PaymentStatus::success}}) {
     SCOPED_TRACE(text);
     gateway.enqueue(Reply::json(200, statusReplyWith("/paymentStatus", text)));
     CompletionProbe<TransactionStatus> probe;

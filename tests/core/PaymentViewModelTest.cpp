@@ -60,8 +60,8 @@ std::string statusTarget(const std::string& transactionID = kCheckoutID) {
 
 TransactionParamsSDK paymentParams() {
   return TransactionParamsSDK(1234, std::nullopt, "order-2024-0001", "Order 2024-0001", 149.99, "PLN",
-                              {PaymentMethod::card, PaymentMethod::applePay}, std::nullopt, std::nullopt,
-                              std::nullopt, std::nullopt, std::nullopt, std::nullopt, "merchant.com.example");
+                              {PaymentMethod::card, PaymentMethod::applePay}, std::nullopt, std::nullopt, std::nullopt,
+                              std::nullopt, std::nullopt, std::nullopt, "merchant.com.example");
 }
 
 const KelnSDKError* sdkError(const PaymentResult& result) {
@@ -257,16 +257,31 @@ TEST_F(PaymentViewModelTest, MenuIsShownOnlyForTheWalletMethodOnADeviceThatCanPa
     std::vector<MenuEntry> menu;  // what cardItems() gives, shown or not
   };
   const Case cases[] = {
-      {"card and wallet, device can pay", {"CARD", "XPAY"}, Device::canPay, PaymentEvent::native,
+      {"card and wallet, device can pay",
+       {"CARD", "XPAY"},
+       Device::canPay,
+       PaymentEvent::native,
        {kWalletEntry, kOtherMethodsEntry}},
       {"wallet alone, device can pay", {"XPAY"}, Device::canPay, PaymentEvent::native, {kWalletEntry}},
-      {"wallet listed, device cannot pay", {"CARD", "XPAY"}, Device::cannotPay, PaymentEvent::webviewTLX,
+      {"wallet listed, device cannot pay",
+       {"CARD", "XPAY"},
+       Device::cannotPay,
+       PaymentEvent::webviewTLX,
        {kWalletEntry, kOtherMethodsEntry}},
-      {"wallet listed, no wallet on the device", {"XPAY", "BLIK"}, Device::noWallet, PaymentEvent::webviewTLX,
+      {"wallet listed, no wallet on the device",
+       {"XPAY", "BLIK"},
+       Device::noWallet,
+       PaymentEvent::webviewTLX,
        {kWalletEntry, kOtherMethodsEntry}},
-      {"wallet code in lower case", {"CARD", "xpay"}, Device::canPay, PaymentEvent::webviewTLX,
+      {"wallet code in lower case",
+       {"CARD", "xpay"},
+       Device::canPay,
+       PaymentEvent::webviewTLX,
        {kWalletEntry, kOtherMethodsEntry}},
-      {"no wallet method", {"CARD", "BLIK"}, Device::canPay, PaymentEvent::webviewTLX,
+      {"no wallet method",
+       {"CARD", "BLIK"},
+       Device::canPay,
+       PaymentEvent::webviewTLX,
        {kWalletEntry, kOtherMethodsEntry}},
       {"one method, not the wallet", {"CARD"}, Device::canPay, PaymentEvent::webviewTLX, {kWalletEntry}},
   };
@@ -432,7 +447,8 @@ TEST_F(PaymentViewModelTest, PendingStatusIsQueriedAgainEveryThreeSecondsUntilFi
 }
 
 TEST_F(PaymentViewModelTest, FinalStatusOtherThanSuccessEndsWithAnUnsuccessfulResult) {
-  for (auto [text, status] : {std::pair{"Declined", PaymentStatus::declined}, std::pair{"Error", PaymentStatus::error}}) {
+  for (auto [text, status] :
+       {std::pair{"Declined", PaymentStatus::declined}, std::pair{"Error", PaymentStatus::error}}) {
     SCOPED_TRACE(text);
     results_.clear();
     gateway_.clearRequests();
@@ -496,7 +512,8 @@ TEST_F(PaymentViewModelTest, FailedCheckoutCallEndsThePaymentWithoutAnsweringThe
          ASSERT_NE(error, nullptr);
          EXPECT_EQ(error->errorDescription(), "Incorrect token");
        }},
-      {"reply is not a checkout", Start(), [](LocalGateway& g) { g.setDefaultReply(Reply::json(200, R"({"amount":1})")); },
+      {"reply is not a checkout", Start(),
+       [](LocalGateway& g) { g.setDefaultReply(Reply::json(200, R"({"amount":1})")); },
        [](const PaymentResult& r) {
          ASSERT_TRUE(r.isFailure());
          EXPECT_NE(dynamic_cast<const foundation::DecodingError*>(r.error().get()), nullptr);
@@ -582,27 +599,37 @@ TEST_F(PaymentViewModelTest, EndingsAfterTheFirstDeliverNothing) {
        {Reply::json(200, statusReply("Pending")), Reply::json(200, statusReply("Declined"))},
        {redirect, waitForStatusAnswers(1), redirect, waitForStatusAnswers(2)},
        {[this](Checkout&) { advance(std::chrono::seconds(3)); }},
-       isDeclined, 2, 2},
+       isDeclined,
+       2,
+       2},
       {"a chain's final status after the close button",
        {Reply::json(200, statusReply("Success"))},
        {redirect, close},
        {waitForStatusAnswers(1)},
-       expectCanceledByUser, 1, 1},
+       expectCanceledByUser,
+       1,
+       1},
       {"a chain's failure after the wallet's success",
        std::vector<Reply>(1 + DefaultNetworkClient::kRetryLimit, Reply::json(500, "{}")),
        {redirect, walletSuccess},
        {[this](Checkout& c) { drive([&] { return c.counts->statusAnswers == 1; }); }},
-       isSuccess, 1, 1 + DefaultNetworkClient::kRetryLimit},
+       isSuccess,
+       1,
+       1 + DefaultNetworkClient::kRetryLimit},
       {"close after a final status",
        {Reply::json(200, statusReply("Success"))},
        {redirect, waitForStatusAnswers(1)},
        {close},
-       isSuccess, 1, 1},
+       isSuccess,
+       1,
+       1},
       {"wallet outcomes after a final status",
        {Reply::json(200, statusReply("Declined"))},
        {redirect, waitForStatusAnswers(1)},
        {walletSuccess, walletError},
-       isDeclined, 1, 1},
+       isDeclined,
+       1,
+       1},
       {"a new redirect after the wallet's error",
        {},
        {walletError},
@@ -612,7 +639,8 @@ TEST_F(PaymentViewModelTest, EndingsAfterTheFirstDeliverNothing) {
          ASSERT_NE(error, nullptr);
          EXPECT_EQ(error->kind(), KelnSDKError::Kind::applePayError);
        },
-       0, 0},
+       0,
+       0},
   };
   // A query that should never have been sent would end the payment a second time.
   gateway_.setDefaultReply(Reply::json(200, statusReply("Success")));
@@ -732,8 +760,9 @@ TEST_F(PaymentViewModelTest, NothingIsDeliveredWithoutCoordinatorOrPresenter) {
     host_->dismiss(false);
     runPending();
     if (!coordinator_) {
-      coordinator_ = std::make_shared<PaymentCoordinator>(
-          navigation, SDKConfigFactory::withRoot(gateway_.url(), kClientID, kToken), &PaymentViewController::makeCheckout);
+      coordinator_ = std::make_shared<PaymentCoordinator>(navigation,
+                                                          SDKConfigFactory::withRoot(gateway_.url(), kClientID, kToken),
+                                                          &PaymentViewController::makeCheckout);
     }
   }
 }
@@ -779,9 +808,9 @@ TEST_F(PaymentViewModelTest, ReplacedPaymentEndsOnceStopsPollingAndReachesNothin
     TransactionParamsSDK firstParams(1, std::nullopt, "first", "1", 10, "PLN", {PaymentMethod::card}, std::nullopt,
                                      std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                                      std::nullopt);
-    TransactionParamsSDK secondParams(1, std::nullopt, "second", "2", 20, "PLN", {PaymentMethod::card},
+    TransactionParamsSDK secondParams(1, std::nullopt, "second", "2", 20, "PLN", {PaymentMethod::card}, std::nullopt,
                                       std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                                      std::nullopt, std::nullopt);
+                                      std::nullopt);
 
     Checkout first = openCheckout(Start().withParams(firstParams).into(firstResults));
     first.screen->navigate(kRedirect);

@@ -19,7 +19,7 @@ TransactionStatus statusWith(PaymentStatus paymentStatus, std::optional<Token> t
 }
 
 TEST(TransactionResult, FromStatusSucceedsOnlyOnSuccess) {
-  const PaymentStatus all[] = {PaymentStatus::success, PaymentStatus::partial,  PaymentStatus::declined,
+  const PaymentStatus all[] = {PaymentStatus::success,      PaymentStatus::partial, PaymentStatus::declined,
                                PaymentStatus::inProcessing, PaymentStatus::pending, PaymentStatus::timeout,
                                PaymentStatus::error};
   for (PaymentStatus status : all) {
@@ -41,8 +41,8 @@ TEST(TransactionResult, FromStatusSucceedsOnlyOnSuccess) {
 }
 
 TEST(TransactionResult, ApplePayResultCarriesOnlyTheTransactionID) {
-  const TransactionResultSDK result(true, "tx-9", std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                                    std::nullopt, std::nullopt, std::nullopt);
+  const TransactionResultSDK result(true, "tx-9", std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                                    std::nullopt, std::nullopt);
   EXPECT_EQ(JSONEncoder().encode(result), R"({"isSuccess":true,"transactionID":"tx-9"})");
 }
 

@@ -29,10 +29,12 @@ inline std::string demoCommand(const std::string& arguments) {
 #if defined(__SANITIZE_ADDRESS__)
   // Leaks inside GTK, WebKit and GLib are theirs; GTK draws without GL, whose driver leaves
   // allocations LeakSanitizer cannot attribute.
-  environment += "GDK_DEBUG=gl-disable ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 "
-                 "LSAN_OPTIONS=suppressions=" KELN_DEMO_LSAN_SUPPRESSIONS ":print_suppressions=0 ";
+  environment +=
+      "GDK_DEBUG=gl-disable ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 "
+      "LSAN_OPTIONS=suppressions=" KELN_DEMO_LSAN_SUPPRESSIONS ":print_suppressions=0 ";
 #endif
-  return environment + (needsDisplay ? std::string(KELN_XVFB_RUN) + " -a -s '-screen 0 1280x1024x24' " : std::string()) +
+  return environment +
+         (needsDisplay ? std::string(KELN_XVFB_RUN) + " -a -s '-screen 0 1280x1024x24' " : std::string()) +
          KELN_DEMO_PROGRAM + " " + arguments;
 }
 

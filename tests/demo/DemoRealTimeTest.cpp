@@ -31,8 +31,10 @@ TEST(DemoRealTimeTest, GatewaySeesTheRealDelaysBetweenStatusQueriesAndBeforeARet
     if (request.method == "POST" && request.path != "/api/v1/payments") {
       GatewayReply reply;
       reply.headers = {{"Content-Type", "text/html; charset=utf-8"}, {"Connection", "close"}};
-      reply.body = "<!DOCTYPE html><html><body><p>Processing</p><script>location.replace("
-                   "'keln://transfer/success?transactionId=" + checkoutID + "')</script></body></html>";
+      reply.body =
+          "<!DOCTYPE html><html><body><p>Processing</p><script>location.replace("
+          "'keln://transfer/success?transactionId=" +
+          checkoutID + "')</script></body></html>";
       return reply;
     }
     if (request.method == "POST") {

@@ -282,11 +282,10 @@ TEST_F(PaymentEndToEndTest, TwoPaymentsOneAfterTheOtherWithOneSDK) {
   ASSERT_EQ(second.count(), 1u);
   expectSDKError(second.result(), KelnSDKError::Kind::canceledByUser);
   EXPECT_FALSE(host.presentsAnything());
-  EXPECT_EQ(exchangeLines(gateway), (std::vector<std::string>{"POST /api/v1/payments 200",
-                                                              "GET /api/v1/payments/sbx-1/status 200",
-                                                              "POST /api/v1/payments 200"}));
+  EXPECT_EQ(exchangeLines(gateway),
+            (std::vector<std::string>{"POST /api/v1/payments 200", "GET /api/v1/payments/sbx-1/status 200",
+                                      "POST /api/v1/payments 200"}));
 }
-
 
 std::size_t statusQueriesOf(const sandbox::SandboxGateway& gateway, const std::string& transactionID) {
   std::size_t count = 0;

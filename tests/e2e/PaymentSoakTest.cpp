@@ -16,8 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <vector>

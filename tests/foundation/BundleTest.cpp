@@ -58,8 +58,7 @@ TEST(Bundle, PrefersTheInstalledFolderWhenItHoldsResources) {
             folder.path() / "installed");
   EXPECT_EQ(Bundle::chooseResourcePath(folder.path() / "missing", folder.path() / "tree"), folder.path() / "tree");
   folder.write("plain-file", "x");
-  EXPECT_EQ(Bundle::chooseResourcePath(folder.path() / "plain-file", folder.path() / "tree"),
-            folder.path() / "tree");
+  EXPECT_EQ(Bundle::chooseResourcePath(folder.path() / "plain-file", folder.path() / "tree"), folder.path() / "tree");
 }
 
 TEST(Bundle, AnswersResourcesOfAnyFolder) {
@@ -119,7 +118,10 @@ TEST(Bundle, LooksUpLocalizedStrings) {
       {"escapes", "en", "a\nb\\c \xC3\xA9 \xF0\x9F\x98\x80"},
       {"widths", "en", "A\xE2\x82\xAC\xF0\x90\x80\x80"},
       {"width limits", "en", "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF4\x8F\xBF\xBF"},
-      {"other_payment_options", "pl", "Inne metody p\xC5\x82" "atno\xC5\x9B" "ci"},
+      {"other_payment_options", "pl",
+       "Inne metody p\xC5\x82"
+       "atno\xC5\x9B"
+       "ci"},
       {"apple_pay", "pl", "Apple Pay"},  // missing in pl: English
       {"apple_pay", "fr", "Apple Pay"},  // no French table: English
       {"apple_pay", "de", "Apple Pay"},  // broken German table: English

@@ -38,8 +38,8 @@ struct Outer {
     encoder.encodeIfPresent("extra", extra);
   }
   static Outer decode(const Decoder& decoder) {
-    return Outer{decoder.decode<double>("value"), decoder.decode<bool>("flag"), decoder.decode<std::vector<Inner>>("items"),
-                 decoder.decodeIfPresent<Inner>("extra")};
+    return Outer{decoder.decode<double>("value"), decoder.decode<bool>("flag"),
+                 decoder.decode<std::vector<Inner>>("items"), decoder.decodeIfPresent<Inner>("extra")};
   }
 };
 
@@ -162,8 +162,9 @@ TEST(JSONCoding, DoublesAreWrittenAsThePlatformEncoderWritesThem) {
     double value;
     const char* text;
   };
-  const Case cases[] = {{10.0, "10"}, {12.5, "12.5"}, {0.1, "0.1"}, {1e16, "1e+16"}, {0.00001, "1e-05"},
-                        {9007199254740992.0, "9007199254740992"}, {-3.0, "-3"}};
+  const Case cases[] = {{10.0, "10"},    {12.5, "12.5"},     {0.1, "0.1"},
+                        {1e16, "1e+16"}, {0.00001, "1e-05"}, {9007199254740992.0, "9007199254740992"},
+                        {-3.0, "-3"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(serializeJSON(nlohmann::ordered_json(c.value)), c.text);

@@ -55,7 +55,7 @@ TEST(Base64, EncodesWithFillAndNoLineBreaks) {
 TEST(Unicode, CountsUserPerceivedCharacters) {
   EXPECT_EQ(characterCount(""), 0u);
   EXPECT_EQ(characterCount("abc"), 3u);
-  EXPECT_EQ(characterCount("e\xCC\x81"), 1u);                   // e + combining acute
+  EXPECT_EQ(characterCount("e\xCC\x81"), 1u);                         // e + combining acute
   EXPECT_EQ(characterCount("\xF0\x9F\x87\xB5\xF0\x9F\x87\xB7"), 1u);  // flag
   EXPECT_EQ(characterCount("\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7"), 1u);  // family
 }
@@ -68,7 +68,10 @@ TEST(Unicode, UppercasesWithTheFullMapping) {
 
 TEST(Unicode, ComparesIgnoringCaseWithFullFolding) {
   EXPECT_TRUE(caseInsensitiveEquals("pln", "PLN"));
-  EXPECT_TRUE(caseInsensitiveEquals("stra\xC3\x9F" "e", "STRASSE"));
+  EXPECT_TRUE(
+      caseInsensitiveEquals("stra\xC3\x9F"
+                            "e",
+                            "STRASSE"));
   EXPECT_TRUE(caseInsensitiveEquals("\xC3\x89", "e\xCC\x81"));
   EXPECT_FALSE(caseInsensitiveEquals("PLN", "PLZ"));
   EXPECT_FALSE(caseInsensitiveEquals("PL", "PLN"));
@@ -80,11 +83,24 @@ TEST(NumberText, WritesThePlatformsStandardTextOfADouble) {
     const char* text;
   };
   const Case cases[] = {
-      {0.0, "0.0"}, {-0.0, "-0.0"}, {-12.5, "-12.5"}, {-5.0, "-5.0"}, {10.0, "10.0"}, {0.1, "0.1"},
-      {0.0001, "0.0001"}, {123.45, "123.45"}, {1e15, "1000000000000000.0"},
-      {9007199254740992.0, "9007199254740992.0"}, {1e16, "1e+16"}, {0.00001, "1e-05"}, {1.5e-07, "1.5e-07"},
-      {5e-324, "5e-324"}, {1e100, "1e+100"}, {std::nan(""), "nan"},
-      {std::numeric_limits<double>::infinity(), "inf"}, {-std::numeric_limits<double>::infinity(), "-inf"},
+      {0.0, "0.0"},
+      {-0.0, "-0.0"},
+      {-12.5, "-12.5"},
+      {-5.0, "-5.0"},
+      {10.0, "10.0"},
+      {0.1, "0.1"},
+      {0.0001, "0.0001"},
+      {123.45, "123.45"},
+      {1e15, "1000000000000000.0"},
+      {9007199254740992.0, "9007199254740992.0"},
+      {1e16, "1e+16"},
+      {0.00001, "1e-05"},
+      {1.5e-07, "1.5e-07"},
+      {5e-324, "5e-324"},
+      {1e100, "1e+100"},
+      {std::nan(""), "nan"},
+      {std::numeric_limits<double>::infinity(), "inf"},
+      {-std::numeric_limits<double>::infinity(), "-inf"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

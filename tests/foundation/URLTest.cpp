@@ -24,7 +24,9 @@ TEST(URL, ParsesLeniently) {
       {"http://h/%zz", "http://h/%25zz"},
       {"http://h/a#b#c", "http://h/a#b%23c"},
       {"http://h/a\"<>\\^`{|}", "http://h/a%22%3C%3E%5C%5E%60%7B%7C%7D"},
-      {"http://b\xC3\xBC" "cher.example/", "http://xn--bcher-kva.example/"},
+      {"http://b\xC3\xBC"
+       "cher.example/",
+       "http://xn--bcher-kva.example/"},
       {"http://[::1]:8080/x", "http://[::1]:8080/x"},
       {"mailto:someone@example.com", "mailto:someone@example.com"},
       {"1http://host", std::nullopt},

@@ -106,8 +106,10 @@ TEST_F(WebKitCheckoutTest, NewWindowLinksOpenOutsideOnlyForWebAddresses) {
   // The others come first: had one of them reached the opener, it would be there before
   // the web link.
   ASSERT_TRUE(runScript(*webView(host), "document.getElementById('script').click()"));
-  ASSERT_TRUE(runScript(*webView(host), "window.open('file:///etc/passwd'); window.open('keln://open?next=http://bank.example/');"
-                         "window.open('data:text/html,<p>http://x</p>'); window.open(\"javascript:location='http://x'\")"));
+  ASSERT_TRUE(
+      runScript(*webView(host),
+                "window.open('file:///etc/passwd'); window.open('keln://open?next=http://bank.example/');"
+                "window.open('data:text/html,<p>http://x</p>'); window.open(\"javascript:location='http://x'\")"));
   ASSERT_TRUE(runScript(*webView(host), "document.getElementById('terms').click()"));
   ASSERT_TRUE(pumpUntil([&] { return !opened_.empty(); }));
   EXPECT_EQ(opened_, std::vector<std::string>{"https://bank.example/terms?lang=pl"});

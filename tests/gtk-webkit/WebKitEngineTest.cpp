@@ -65,7 +65,8 @@ class RecordingDelegate final : public webkit::NavigationDelegate, public webkit
     events.push_back("fail " + (view->url() ? view->url()->absoluteString() : "(none)"));
     lastError = error.description();
   }
-  std::shared_ptr<WebView> webView(const std::shared_ptr<WebView>&, const std::shared_ptr<webkit::WebViewConfiguration>&,
+  std::shared_ptr<WebView> webView(const std::shared_ptr<WebView>&,
+                                   const std::shared_ptr<webkit::WebViewConfiguration>&,
                                    const webkit::NavigationAction& action, const webkit::WindowFeatures&) override {
     events.push_back("new window " + (action.request().url() ? action.request().url()->absoluteString() : "(none)"));
     return nullptr;
@@ -88,9 +89,7 @@ class WebKitEngineTest : public WebKitTest {
   }
 
   // Serves the payment form at "/" and records what the checkout page posted.
-  static void serveForm(LocalGateway& gateway) {
-    gateway.setResponder(formPageReply);
-  }
+  static void serveForm(LocalGateway& gateway) { gateway.setResponder(formPageReply); }
 
   std::shared_ptr<WebView> webView;
   std::shared_ptr<RecordingDelegate> delegate;
@@ -107,8 +106,8 @@ TEST_F(WebKitEngineTest, CheckoutPagePostsToTheGatewayAndTheRedirectIsCancelled)
   EXPECT_TRUE(webView->isLoading());
   ASSERT_TRUE(pumpUntil([&] { return delegate->events.size() >= 4 && delegate->ended(); }));
 
-  EXPECT_EQ(delegate->events, (std::vector<std::string>{"decide " + base, "finish " + base, "decide " + base,
-                                                          "finish " + base}));
+  EXPECT_EQ(delegate->events,
+            (std::vector<std::string>{"decide " + base, "finish " + base, "decide " + base, "finish " + base}));
   ASSERT_EQ(gateway.requestCount(), 1U);
   const RecordedRequest posted = gateway.requests()[0];
   EXPECT_EQ(posted.method, "POST");

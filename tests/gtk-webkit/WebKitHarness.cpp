@@ -2,13 +2,10 @@
 
 namespace keln::testing {
 
-void GtkEnvironment::SetUp() {
-  ASSERT_TRUE(gtk_init_check()) << "no display: run under xvfb-run -a";
-}
+void GtkEnvironment::SetUp() { ASSERT_TRUE(gtk_init_check()) << "no display: run under xvfb-run -a"; }
 
 namespace {
-[[maybe_unused]] ::testing::Environment* const gtkEnvironment =
-    ::testing::AddGlobalTestEnvironment(new GtkEnvironment);
+[[maybe_unused]] ::testing::Environment* const gtkEnvironment = ::testing::AddGlobalTestEnvironment(new GtkEnvironment);
 }  // namespace
 
 }  // namespace keln::testing

@@ -22,8 +22,7 @@ namespace keln::testing {
 
 // Runs GLib's main context (WebKit's signals) and the main queue (the delegates) until
 // `done` holds; false after `timeout` of real time.
-inline bool pumpUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+inline bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
   const auto giveUp = std::chrono::steady_clock::now() + timeout;
   while (!done()) {
     if (std::chrono::steady_clock::now() > giveUp) return false;

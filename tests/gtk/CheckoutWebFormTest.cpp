@@ -241,35 +241,41 @@ TEST_F(CheckoutWebFormTest, DialogsThePageOpenedCloseWithTheCheckout) {
 
     Watch watch{hostWindow_, host_->presentedWindow(), test.dialogType};
     // Once the dialog shows, the person closes the checkout's window from the window manager.
-    watch.closer = g_timeout_add(20, [](gpointer data) -> gboolean {
-      auto* watch = static_cast<Watch*>(data);
-      GListModel* toplevels = gtk_window_get_toplevels();
-      for (guint index = 0; index < g_list_model_get_n_items(toplevels); ++index) {
-        auto* window = GTK_WINDOW(g_list_model_get_item(toplevels, index));
-        watch->seen = watch->seen || (watch->dialogType == G_OBJECT_TYPE_NAME(window) &&
-                                      gtk_window_get_transient_for(window) == watch->checkout);
-        g_object_unref(window);
-      }
-      if (!watch->seen) return G_SOURCE_CONTINUE;
-      gtk_window_close(watch->checkout);
-      watch->closer = 0;
-      return G_SOURCE_REMOVE;
-    }, &watch);
+    watch.closer = g_timeout_add(
+        20,
+        [](gpointer data) -> gboolean {
+          auto* watch = static_cast<Watch*>(data);
+          GListModel* toplevels = gtk_window_get_toplevels();
+          for (guint index = 0; index < g_list_model_get_n_items(toplevels); ++index) {
+            auto* window = GTK_WINDOW(g_list_model_get_item(toplevels, index));
+            watch->seen = watch->seen || (watch->dialogType == G_OBJECT_TYPE_NAME(window) &&
+                                          gtk_window_get_transient_for(window) == watch->checkout);
+            g_object_unref(window);
+          }
+          if (!watch->seen) return G_SOURCE_CONTINUE;
+          gtk_window_close(watch->checkout);
+          watch->closer = 0;
+          return G_SOURCE_REMOVE;
+        },
+        &watch);
     // Should a dialog stay, it is cancelled, so that the test ends.
-    watch.rescuer = g_timeout_add(10000, [](gpointer data) -> gboolean {
-      auto* watch = static_cast<Watch*>(data);
-      GListModel* toplevels = gtk_window_get_toplevels();
-      for (guint index = 0; index < g_list_model_get_n_items(toplevels); ++index) {
-        auto* window = GTK_WINDOW(g_list_model_get_item(toplevels, index));
-        if (window != watch->host && window != watch->checkout) {
-          watch->leftOpen = true;
-          g_signal_emit_by_name(window, "response", GTK_RESPONSE_CANCEL);
-        }
-        g_object_unref(window);
-      }
-      watch->rescuer = 0;
-      return G_SOURCE_REMOVE;
-    }, &watch);
+    watch.rescuer = g_timeout_add(
+        10000,
+        [](gpointer data) -> gboolean {
+          auto* watch = static_cast<Watch*>(data);
+          GListModel* toplevels = gtk_window_get_toplevels();
+          for (guint index = 0; index < g_list_model_get_n_items(toplevels); ++index) {
+            auto* window = GTK_WINDOW(g_list_model_get_item(toplevels, index));
+            if (window != watch->host && window != watch->checkout) {
+              watch->leftOpen = true;
+              g_signal_emit_by_name(window, "response", GTK_RESPONSE_CANCEL);
+            }
+            g_object_unref(window);
+          }
+          watch->rescuer = 0;
+          return G_SOURCE_REMOVE;
+        },
+        &watch);
     webkit_web_view_evaluate_javascript(page(), test.script, -1, nullptr, nullptr, nullptr, nullptr, nullptr);
 
     EXPECT_TRUE(iterateUntil([&] { return watch.seen; }, 10s)) << "the page opened no " << test.dialogType;

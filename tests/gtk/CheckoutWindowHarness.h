@@ -18,16 +18,17 @@
 
 #include "e2e/EndToEndHarness.h"
 #include "gtk/WebViewWidget.h"
-#include "support/WireSamples.h"
 #include "support/GatewayFormPage.h"
 #include "support/LocalGateway.h"
+#include "support/WireSamples.h"
 
 namespace keln::testing {
 
 inline GtkWidget* findNamed(GtkWidget* root, const std::string& name) {
   if (root == nullptr) return nullptr;
   if (name == gtk_widget_get_name(root)) return root;
-  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr; child = gtk_widget_get_next_sibling(child)) {
+  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr;
+       child = gtk_widget_get_next_sibling(child)) {
     if (GtkWidget* found = findNamed(child, name)) return found;
   }
   return nullptr;
@@ -36,7 +37,8 @@ inline GtkWidget* findNamed(GtkWidget* root, const std::string& name) {
 inline GtkWidget* findOfType(GtkWidget* root, GType type) {
   if (root == nullptr) return nullptr;
   if (G_TYPE_CHECK_INSTANCE_TYPE(root, type)) return root;
-  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr; child = gtk_widget_get_next_sibling(child)) {
+  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr;
+       child = gtk_widget_get_next_sibling(child)) {
     if (GtkWidget* found = findOfType(child, type)) return found;
   }
   return nullptr;
@@ -95,7 +97,8 @@ class CheckoutWindowTest : public EndToEndTest {
                     bool advanceClock = true) {
     const auto giveUp = std::chrono::steady_clock::now() + atMost;
     // Wakes the loop now and then, so that a wait for something other than work ends.
-    const guint tick = g_timeout_add(10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+    const guint tick = g_timeout_add(
+        10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
     bool reached = false;
     while (!(reached = done()) && std::chrono::steady_clock::now() < giveUp) {
       g_main_context_iteration(nullptr, TRUE);
@@ -190,7 +193,9 @@ class CheckoutWindowTest : public EndToEndTest {
   std::string tryClickInPage(const std::string& id) {
     return evaluate(
         "(() => {"
-        "  const target = document.getElementById('" + id + "');"
+        "  const target = document.getElementById('" +
+        id +
+        "');"
         "  if (!target) return 'missing';"
         "  target.scrollIntoView({block: 'center'});"
         "  const box = target.getBoundingClientRect();"

@@ -150,7 +150,8 @@ TEST_F(CheckoutWindowTest, WindowTakesTheHostsSizeAndTheLayoutFollowsAResize) {
              rootView->frame().height() == gtk_widget_get_height(content) &&
              gtk_widget_get_width(checkoutWidget(gtk::menuWidgetName)) == width &&
              gtk_widget_get_width(checkoutWidget(gtk::cardWidgetName(0))) == width - 20;
-    })) << "root " << rootView->frame().width() << " content " << gtk_widget_get_width(content);
+    })) << "root "
+        << rootView->frame().width() << " content " << gtk_widget_get_width(content);
   }
 }
 
@@ -166,10 +167,11 @@ TEST(CheckoutWithoutDisplay, EndsThePaymentWithAClearErrorAndSendsNothing) {
   auto host = gtk::WindowViewController::make(nullptr);
   PaymentProbe probe;
 
-  sdk->startPayment(host, TransactionParamsSDK(1, "Order", "order-1", "Item", 10, "PLN", {PaymentMethod::card},
-                                               "Jane", "jane@example.com", "https://shop.example", std::nullopt,
-                                               std::nullopt, std::nullopt, std::nullopt),
-                    probe.completion());
+  sdk->startPayment(
+      host,
+      TransactionParamsSDK(1, "Order", "order-1", "Item", 10, "PLN", {PaymentMethod::card}, "Jane", "jane@example.com",
+                           "https://shop.example", std::nullopt, std::nullopt, std::nullopt, std::nullopt),
+      probe.completion());
   EXPECT_EQ(host->presentedViewController(), nullptr);
   ASSERT_TRUE(dispatch::MainQueue::main().runUntil([&] { return probe.called(); }, 5s));
   expectSDKError(probe.result(), KelnSDKError::Kind::sdkNotConfigured,

@@ -62,7 +62,12 @@ TEST_F(MainQueueSourceTest, DelayedWorkRunsAtItsDeadlineWithoutSpinning) {
   bool fired = false;
   GSource* timeout = g_timeout_source_new(100);
   g_source_set_callback(
-      timeout, [](gpointer flag) { *static_cast<bool*>(flag) = true; return G_SOURCE_REMOVE; }, &fired, nullptr);
+      timeout,
+      [](gpointer flag) {
+        *static_cast<bool*>(flag) = true;
+        return G_SOURCE_REMOVE;
+      },
+      &fired, nullptr);
   g_source_attach(timeout, context_);
   g_source_unref(timeout);
   iterateUntil([&] { return fired; });

@@ -303,7 +303,7 @@ TEST_F(SessionTest, ReportsRequestsThatCannotBeMadeOrAdapted) {
     const char* error;
   };
   const Case cases[] = {
-      {"creation throws", [] () -> URLRequest { throw TextError("Missing baseURL"); }, nullptr,
+      {"creation throws", []() -> URLRequest { throw TextError("Missing baseURL"); }, nullptr,
        "URLRequest creation failed with error: Missing baseURL"},
       {"creation throws a request error",
        [url] {

@@ -28,8 +28,8 @@ std::string repeat(const std::string& text, int times) {
 
 // The request's JSON with the time stamp blanked.
 std::string withoutTimestamp(const CheckoutRequest& request) {
-  return std::regex_replace(foundation::JSONEncoder().encode(request),
-                            std::regex(R"("transactionTimestamp":"[^"]*")"), R"("transactionTimestamp":"")");
+  return std::regex_replace(foundation::JSONEncoder().encode(request), std::regex(R"("transactionTimestamp":"[^"]*")"),
+                            R"("transactionTimestamp":"")");
 }
 
 // A builder whose every check passes.
@@ -58,8 +58,8 @@ std::string outcome(B builder) {
 }
 
 TEST(CheckoutRequestBuilder, ChecksInOrderWithExactMessages) {
-  const std::string e = "e\xCC\x81";                   // e + combining acute: one character, three bytes
-  const std::string emoji = "\xF0\x9F\x98\x80";         // one character, four bytes
+  const std::string e = "e\xCC\x81";                            // e + combining acute: one character, three bytes
+  const std::string emoji = "\xF0\x9F\x98\x80";                 // one character, four bytes
   const std::string flag = "\xF0\x9F\x87\xB5\xF0\x9F\x87\xB1";  // one character, eight bytes
   const std::string tooLong = "Transaction ID length is limited to 35 alphanumeric characters";
   struct Case {
@@ -110,8 +110,13 @@ TEST(CheckoutRequestBuilder, ChecksInOrderWithExactMessages) {
        "Invalid currency code: [US]. Should contain 3 characters"},
       {"custom sharp s", [](Builder& b) { b.currency(Currency::custom("\xC3\x9F")); }, true,
        "Invalid currency code: [SS]. Should contain 3 characters"},
-      {"custom sharp s grows to three", [](Builder& b) { b.currency(Currency::custom("\xC3\x9F" "a")); }, true,
-       "built"},
+      {"custom sharp s grows to three",
+       [](Builder& b) {
+         b.currency(
+             Currency::custom("\xC3\x9F"
+                              "a"));
+       },
+       true, "built"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -132,15 +137,17 @@ TEST(CheckoutRequestBuilder, BuildsTheRequestFromItsFields) {
       .shippingAddress(shipping)
       .billingAddress(shipping)
       .tokenizationParams(TokenizationParams::Builder().tokenizeCard(true).build());
-  const std::string address = R"({"street1":"Main 1","street2":"Flat 2","city":"Lodz","postcode":"90-001","country":"PL"})";
+  const std::string address =
+      R"({"street1":"Main 1","street2":"Flat 2","city":"Lodz","postcode":"90-001","country":"PL"})";
   EXPECT_EQ(withoutTimestamp(builder.build()),
             R"({"merchant":{"terminalId":1,"merchantTransactionId":"tx-1","channel":"web",)"
             R"("shopURL":"https:\/\/shop.example","transactionDescription":"Shoes"},)"
             R"("transaction":{"transactionTimestamp":"","description":"Shoes","paymentType":"PURS",)"
             R"("amount":{"currency":"USD","value":12.5},"paymentMethod":["CARD","XPAY"]},)"
             R"("customer":{"customerInfo":{"customerName":"Ann","customerEmail":"a@b.c","shippingAddress":)" +
-                address + R"(,"billingAddress":)" + address + R"(}},)"
-            R"("tokenisation":{"tokenisationRequest":{"tokeniseCard":true},"paymentTokens":[]}})");
+                address + R"(,"billingAddress":)" + address +
+                R"(}},)"
+                R"("tokenisation":{"tokenisationRequest":{"tokeniseCard":true},"paymentTokens":[]}})");
 
   // Cleared optional fields leave a customer with an empty info.
   builder.client(std::nullopt).email(std::nullopt).tokenizationParams(std::nullopt);
@@ -217,7 +224,12 @@ TEST(AddressBuilder, ChecksInOrderWithExactMessages) {
        "Invalid country: [PRT]. Should contain 2 characters"},
       {"one flag", [](AB& b) { b.street1("s").city("c").postcode("p").country("\xF0\x9F\x87\xB5\xF0\x9F\x87\xB9"); },
        "Invalid country: [\xF0\x9F\x87\xB5\xF0\x9F\x87\xB9]. Should contain 2 characters"},
-      {"two accented letters", [](AB& b) { b.street1("s").city("c").postcode("p").country("e\xCC\x81" "e\xCC\x81"); },
+      {"two accented letters",
+       [](AB& b) {
+         b.street1("s").city("c").postcode("p").country(
+             "e\xCC\x81"
+             "e\xCC\x81");
+       },
        "built"},
   };
   for (const Case& c : cases) {

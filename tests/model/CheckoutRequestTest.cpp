@@ -70,8 +70,8 @@ TEST(CheckoutRequest, TransactionNeverCarriesMotoOrPaymentReference) {
       R"({"initialDatetime":"a","finalDatetime":"b","maxAmount":{"currency":"PLN","value":2},)"
       R"("minAmount":{"currency":"PLN","value":1},"entity":"e"})";
   const std::string base = R"("transactionTimestamp":"t","paymentType":"PURS","amount":{"currency":"PLN","value":1})";
-  for (const std::string& extra : {R"("moto":true,"paymentReference":)" + reference,
-                                   std::string(R"("moto":"yes","paymentReference":5)")}) {
+  for (const std::string& extra :
+       {R"("moto":true,"paymentReference":)" + reference, std::string(R"("moto":"yes","paymentReference":5)")}) {
     SCOPED_TRACE(extra);
     const Transaction transaction = JSONDecoder().decode<Transaction>("{" + base + "," + extra + "}");
     EXPECT_EQ(transaction.moto(), std::nullopt);

@@ -110,11 +110,12 @@ TEST(CheckoutResponseDTO, ReencodesInFieldOrderWithoutAnAbsentTokenList) {
   std::vector<std::string> order;
   const nlohmann::ordered_json document = nlohmann::ordered_json::parse(encoded);
   for (const auto& item : document.items()) order.push_back(item.key());
-  EXPECT_EQ(order, (std::vector<std::string>{"amount", "merchant", "transactionID", "transactionSignature", "formContext",
-                                             "execution", "returnStatus", "regulationList", "expiry",
+  EXPECT_EQ(order, (std::vector<std::string>{"amount", "merchant", "transactionID", "transactionSignature",
+                                             "formContext", "execution", "returnStatus", "regulationList", "expiry",
                                              "paymentMethodList", "externalParameter", "actionResponse"}));
-  EXPECT_NE(encoded.find(R"("merchant":{"terminalId":"1234","merchantTransactionId":"order-2024-0001","channel":"web")"),
-            std::string::npos);
+  EXPECT_NE(
+      encoded.find(R"("merchant":{"terminalId":"1234","merchantTransactionId":"order-2024-0001","channel":"web")"),
+      std::string::npos);
   EXPECT_EQ(testing::reencode<CheckoutResponseDTO>(encoded), encoded);
 
   const std::string withEmptyList = testing::reencode<CheckoutResponseDTO>(replyWith("/tokenList", json::array()));
@@ -133,8 +134,9 @@ TEST(CheckoutToken, HasKeysOfItsOwn) {
   EXPECT_EQ(JSONDecoder().decode<CheckoutToken>(R"({"type":"t","value":"v","expireDate":"12/30"})").expireDate(),
             std::nullopt);
   expectDecodingError<CheckoutToken>(R"({"tokenType":"t","value":"v"})", Kind::keyNotFound, "");
-  testing::expectStrictShape<CheckoutToken>(R"({"name":"n","type":"t","value":"v","maskedPANval":"m","expireData":"e"})",
-                                            {{"name", "maskedPANval", "expireData"}, {}});
+  testing::expectStrictShape<CheckoutToken>(
+      R"({"name":"n","type":"t","value":"v","maskedPANval":"m","expireData":"e"})",
+      {{"name", "maskedPANval", "expireData"}, {}});
 }
 
 }  // namespace

@@ -58,7 +58,12 @@ TEST_F(CodesTest, CurrencyFromCode) {
       {"PLN", Currency::Kind::pln, "", "PLN"},
       {"eUr", Currency::Kind::eur, "", "EUR"},
       {"usd", Currency::Kind::custom, "usd", "USD"},
-      {"a\xC3\x9F" "b", Currency::Kind::custom, "a\xC3\x9F" "b", "ASSB"},  // 3 characters, ß
+      {"a\xC3\x9F"
+       "b",
+       Currency::Kind::custom,
+       "a\xC3\x9F"
+       "b",
+       "ASSB"},                                                               // 3 characters, ß
       {"e\xCC\x81zl", Currency::Kind::custom, "e\xCC\x81zl", "E\xCC\x81ZL"},  // e + combining accent is one
       {"US", std::nullopt, "", ""},
       {"EURO", std::nullopt, "", ""},
@@ -82,8 +87,8 @@ TEST_F(CodesTest, LanguageFromCode) {
     const char* code;
   };
   const Case cases[] = {
-      {"EN", Language::Kind::en, "en"},  {"pl", Language::Kind::pl, "pl"},         {"de", Language::Kind::custom, "de"},
-      {"DE", Language::Kind::custom, "DE"}, {"deu", std::nullopt, ""}, {"", std::nullopt, ""},
+      {"EN", Language::Kind::en, "en"},     {"pl", Language::Kind::pl, "pl"}, {"de", Language::Kind::custom, "de"},
+      {"DE", Language::Kind::custom, "DE"}, {"deu", std::nullopt, ""},        {"", std::nullopt, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

@@ -28,9 +28,9 @@ TEST(PaymentStatus, RawValuesAndFinality) {
     bool final;
   };
   const Case cases[] = {
-      {"Success", PaymentStatus::success, true},         {"Partial", PaymentStatus::partial, false},
-      {"Declined", PaymentStatus::declined, true},       {"InProcessing", PaymentStatus::inProcessing, false},
-      {"Pending", PaymentStatus::pending, false},        {"Timeout", PaymentStatus::timeout, false},
+      {"Success", PaymentStatus::success, true},   {"Partial", PaymentStatus::partial, false},
+      {"Declined", PaymentStatus::declined, true}, {"InProcessing", PaymentStatus::inProcessing, false},
+      {"Pending", PaymentStatus::pending, false},  {"Timeout", PaymentStatus::timeout, false},
       {"Error", PaymentStatus::error, true},
   };
   const std::vector<PaymentStatus> finals{PaymentStatus::success, PaymentStatus::declined, PaymentStatus::error};
@@ -116,12 +116,13 @@ TEST(TransactionStatusDTO, EncodesItsKeysInOrder) {
 TEST(TransactionStatus, HasItsOwnJSONFormWithANumericTerminalId) {
   const TransactionStatus status = *JSONDecoder().decode<TransactionStatusDTO>(kReply).parse();
   const std::string json = JSONEncoder().encode(status);
-  EXPECT_EQ(json,
-            R"({"merchant":{"terminalId":7,"merchantTransactionId":"mt-1","channel":"web","shopURL":"https:\/\/shop.example\/cart",)"
-            R"("transactionDescription":"Order 1"},"transactionID":"tx-42","paymentType":"PURS","paymentStatus":"InProcessing",)"
-            R"("paymentMethod":"SOMETHING_NEW","execution":{"startTime":"2024-05-01T10:00:00Z","endTime":"2024-05-01T10:00:05Z"},)"
-            R"("returnStatus":{"statusCode":"0","statusMsg":"OK","statusDescription":"Accepted"},)"
-            R"("token":{"tokenName":"visa","tokenType":"CARD","value":"tok-1","maskedPAN":"4111********1111","expireDate":"12\/30"}})");
+  EXPECT_EQ(
+      json,
+      R"({"merchant":{"terminalId":7,"merchantTransactionId":"mt-1","channel":"web","shopURL":"https:\/\/shop.example\/cart",)"
+      R"("transactionDescription":"Order 1"},"transactionID":"tx-42","paymentType":"PURS","paymentStatus":"InProcessing",)"
+      R"("paymentMethod":"SOMETHING_NEW","execution":{"startTime":"2024-05-01T10:00:00Z","endTime":"2024-05-01T10:00:05Z"},)"
+      R"("returnStatus":{"statusCode":"0","statusMsg":"OK","statusDescription":"Accepted"},)"
+      R"("token":{"tokenName":"visa","tokenType":"CARD","value":"tok-1","maskedPAN":"4111********1111","expireDate":"12\/30"}})");
   EXPECT_EQ(testing::reencode<TransactionStatus>(json), json);
   expectDecodingError<TransactionStatus>(kReply, Kind::typeMismatch, "merchant.terminalId");
 }

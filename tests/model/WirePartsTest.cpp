@@ -25,7 +25,8 @@ TEST(WireParts, EncodeWritesRequiredFieldsAndOnlyPresentOptionals) {
   };
   const Case cases[] = {
       {"amount", JSONEncoder().encode(Amount(12.5, "PLN")), R"({"currency":"PLN","value":12.5})"},
-      {"token with type and value", JSONEncoder().encode(Token("card", "tok")), R"({"tokenType":"card","value":"tok"})"},
+      {"token with type and value", JSONEncoder().encode(Token("card", "tok")),
+       R"({"tokenType":"card","value":"tok"})"},
       {"full token", JSONEncoder().encode(Token("n", "card", "tok", "4111********1111", "12/30")),
        R"({"tokenName":"n","tokenType":"card","value":"tok","maskedPAN":"4111********1111","expireDate":"12\/30"})"},
       {"address without street2", JSONEncoder().encode(Address("Main 1", std::nullopt, "Lodz", "90-001", "PL")),
@@ -60,12 +61,12 @@ TEST(WireParts, EveryMalformedValueFailsAsAWhole) {
     std::string json = merchant;
     return json.replace(json.find("%s"), 2, id);
   };
-  expectStrictShape<Merchant>(withTerminalId("1"), {{"merchantTransactionId", "websiteAddress", "channel", "shopURL",
-                                                     "transactionDescription"},
-                                                    {}});
-  expectStrictShape<MerchantDTO>(withTerminalId("\"1\""),
-                                 {{"merchantTransactionId", "channel", "shopURL", "transactionDescription"},
-                                  {"websiteAddress"}});
+  expectStrictShape<Merchant>(
+      withTerminalId("1"),
+      {{"merchantTransactionId", "websiteAddress", "channel", "shopURL", "transactionDescription"}, {}});
+  expectStrictShape<MerchantDTO>(
+      withTerminalId("\"1\""),
+      {{"merchantTransactionId", "channel", "shopURL", "transactionDescription"}, {"websiteAddress"}});
   expectStrictShape<Execution>(R"({"startTime":"s","endTime":"e"})", {});
   expectStrictShape<ReturnStatus>(R"({"statusCode":"0","statusMsg":"m","statusDescription":"d"})", {});
 }
@@ -80,8 +81,8 @@ TEST(WireParts, NumbersFollowTheirFieldType) {
 }
 
 TEST(WireParts, DecodedFieldsLandInTheirAccessors) {
-  const Token token = JSONDecoder().decode<Token>(
-      R"({"tokenName":"n","tokenType":"t","value":"v","maskedPAN":"m","expireDate":"e"})");
+  const Token token =
+      JSONDecoder().decode<Token>(R"({"tokenName":"n","tokenType":"t","value":"v","maskedPAN":"m","expireDate":"e"})");
   EXPECT_EQ(token.name(), "n");
   EXPECT_EQ(token.type(), "t");
   EXPECT_EQ(token.value(), "v");

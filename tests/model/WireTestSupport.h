@@ -143,7 +143,7 @@ void expectStrictShape(const std::string& validJson, const WireShape& shape) {
           json recased = mutated;
           std::string otherCase = key;
           otherCase[0] = static_cast<char>(std::isupper(static_cast<unsigned char>(key[0])) ? std::tolower(key[0])
-                                                                                              : std::toupper(key[0]));
+                                                                                            : std::toupper(key[0]));
           if (otherCase != key) {
             recased[pointer.parent_pointer()][otherCase] = valid[pointer];
             detail::expectOutcome<T>(recased, optional, DecodingError::Kind::keyNotFound, detail::parentPath(path));

@@ -125,18 +125,10 @@ TEST(ApplePayBuilder, TotalIsTheExactDecimalOfTheAmountsShortestText) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
   const Case cases[] = {
-      {10.0, "10"},
-      {0.1, "0.1"},
-      {0.1 + 0.2, "0.30000000000000004"},
-      {149.99, "149.99"},
-      {1e-05, "0.00001"},
-      {1e16, "10000000000000000"},
-      {-0.0, "0"},
-      {-2.5, "-2.5"},
-      {nan, std::nullopt},
-      {inf, std::nullopt},
-      {-inf, std::nullopt},
-      {1e300, std::nullopt},  // beyond the decimal's range
+      {10.0, "10"},        {0.1, "0.1"},         {0.1 + 0.2, "0.30000000000000004"},
+      {149.99, "149.99"},  {1e-05, "0.00001"},   {1e16, "10000000000000000"},
+      {-0.0, "0"},         {-2.5, "-2.5"},       {nan, std::nullopt},
+      {inf, std::nullopt}, {-inf, std::nullopt}, {1e300, std::nullopt},  // beyond the decimal's range
   };
   const CheckoutResponse checkout = sampleCheckout();
   for (const Case& c : cases) {
@@ -181,8 +173,8 @@ TEST(PKPaymentRequestBuilder, CopiesEveryOlderPropertyToItsOwnPlace) {
   shipping.postalAddress.emplace().city = "Kraków";
   shipping.phoneNumber = "+48 600";
   shipping.supplementarySubLocality = "Podgórze";
-  const passkit::ShippingMethod courier{"Courier", Decimal("12.5"), passkit::PaymentSummaryItemType::final, "courier",
-                                        "1-2 days", std::nullopt};
+  const passkit::ShippingMethod courier{"Courier", Decimal("12.5"), passkit::PaymentSummaryItemType::final,
+                                        "courier", "1-2 days",      std::nullopt};
   const PaymentRequest built =
       minimalBuilder()
           .merchantCapabilities(passkit::MerchantCapability::threeDSecure())
@@ -240,8 +232,8 @@ TEST(PKPaymentRequestBuilder, CopiesNewerPropertiesOnlyFromTheSystemVersionThatH
                                        .build();
     EXPECT_EQ(request.couponCode(), c.from15 ? std::optional<std::string>("SPRING") : std::nullopt);
     EXPECT_EQ(request.supportsCouponCode(), c.from15);
-    EXPECT_EQ(request.shippingContactEditingMode(), c.from15 ? passkit::ShippingContactEditingMode::storePickup
-                                                             : defaults.shippingContactEditingMode());
+    EXPECT_EQ(request.shippingContactEditingMode(),
+              c.from15 ? passkit::ShippingContactEditingMode::storePickup : defaults.shippingContactEditingMode());
     EXPECT_EQ(request.recurringPaymentRequest().has_value(), c.from16);
     EXPECT_EQ(request.automaticReloadPaymentRequest().has_value(), c.from16);
     EXPECT_EQ(request.multiTokenContexts().size(), c.from16 ? 1u : 0u);

@@ -72,18 +72,30 @@ TEST_F(ApplePayManagerTest, ReportsEachOutcomeOnceAfterTheSheetIsGone) {
   };
   const Case cases[] = {
       {"user closes the sheet", std::nullopt, ApplePayStatus::userCancelled, {"Presented PaymentController"}},
-      {"token data is a JSON object", R"({"version":"EC_v1","data":"abc"})", ApplePayStatus::success,
+      {"token data is a JSON object",
+       R"({"version":"EC_v1","data":"abc"})",
+       ApplePayStatus::success,
        {"Presented PaymentController"}},
       {"token data is a JSON array", "[1,2]", ApplePayStatus::success, {"Presented PaymentController"}},
-      {"token data is empty", "", ApplePayStatus::success,
+      {"token data is empty",
+       "",
+       ApplePayStatus::success,
        {"Presented PaymentController", "Failed to load: " + notInTheCorrectFormat}},
-      {"token data is not JSON", "not json", ApplePayStatus::success,
+      {"token data is not JSON",
+       "not json",
+       ApplePayStatus::success,
        {"Presented PaymentController", "Failed to load: " + notInTheCorrectFormat}},
-      {"token data is a bare number", "5", ApplePayStatus::success,
+      {"token data is a bare number",
+       "5",
+       ApplePayStatus::success,
        {"Presented PaymentController", "Failed to load: " + notInTheCorrectFormat}},
-      {"token data is not UTF-8", "{\"a\":\"\xff\"}", ApplePayStatus::success,
+      {"token data is not UTF-8",
+       "{\"a\":\"\xff\"}",
+       ApplePayStatus::success,
        {"Presented PaymentController", "Failed to load: " + notInTheCorrectFormat}},
-      {"token data nests deeply", std::string(100000, '[') + std::string(100000, ']'), ApplePayStatus::success,
+      {"token data nests deeply",
+       std::string(100000, '[') + std::string(100000, ']'),
+       ApplePayStatus::success,
        {"Presented PaymentController"}},
   };
   for (const Case& c : cases) {
@@ -217,19 +229,27 @@ TEST_F(ApplePayManagerTest, ViewControllerVariantAnswersSuccessWithoutAnErrorLis
   EXPECT_FALSE(answer->errors().has_value());
 }
 
-
 // What a host can do with the manager, checked from outside the SDK's own code.
 template <typename Manager>
-concept HostStartsASheet =
-    requires(Manager& manager) { manager.startPayment(sheetRequest(), [](ApplePayStatus) {}); };
+concept HostStartsASheet = requires(Manager& manager) {
+  manager.startPayment(sheetRequest(), [](ApplePayStatus) {});
+};
 template <typename Manager>
-concept HostReadsTheSheetController = requires(const Manager& manager) { manager.paymentController(); };
+concept HostReadsTheSheetController = requires(const Manager& manager) {
+  manager.paymentController();
+};
 template <typename Manager>
-concept HostReadsTheAuthorizationStatus = requires(const Manager& manager) { manager.paymentStatus(); };
+concept HostReadsTheAuthorizationStatus = requires(const Manager& manager) {
+  manager.paymentStatus();
+};
 template <typename Manager>
-concept HostReadsTheTokenData = requires(const Manager& manager) { manager.paymentDataJson(); };
+concept HostReadsTheTokenData = requires(const Manager& manager) {
+  manager.paymentDataJson();
+};
 template <typename Manager>
-concept HostReadsTheStoredCompletion = requires(const Manager& manager) { manager.completionHandler(); };
+concept HostReadsTheStoredCompletion = requires(const Manager& manager) {
+  manager.completionHandler();
+};
 template <typename Manager>
 concept HostAsksWhetherTheDeviceCanPay = requires(const Manager& manager) {
   manager.isApplePayAvailable();

@@ -76,8 +76,8 @@ void dropAcceptorCountry(nlohmann::json& reply) {
 
 TransactionParamsSDK paymentParams(std::optional<std::string> walletMerchant = "merchant.com.example") {
   return TransactionParamsSDK(1234, std::nullopt, "order-2024-0001", "Order 2024-0001", 149.99, "PLN",
-                              {PaymentMethod::card, PaymentMethod::applePay}, std::nullopt, std::nullopt,
-                              std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::move(walletMerchant));
+                              {PaymentMethod::card, PaymentMethod::applePay}, std::nullopt, std::nullopt, std::nullopt,
+                              std::nullopt, std::nullopt, std::nullopt, std::move(walletMerchant));
 }
 
 void expectCanceledByUser(const std::vector<PaymentResult>& results) {
@@ -178,7 +178,8 @@ class PaymentViewControllerTest : public GatewayClientTest {
 
   void serve(std::string checkout, std::string status = "Success") {
     gateway_.setResponder([checkout, status](const RecordedRequest& request) {
-      return request.method == "POST" ? GatewayReply::json(200, checkout) : GatewayReply::json(200, statusReply(status));
+      return request.method == "POST" ? GatewayReply::json(200, checkout)
+                                      : GatewayReply::json(200, statusReply(status));
     });
   }
 
@@ -265,7 +266,11 @@ TEST_F(PaymentViewControllerTest, OpensOnTheMenuOrTheWebFormAndCloseCancelsThePa
     std::vector<std::string> menu;  // titles of the menu shown; none: the web form
   };
   const Case cases[] = {
-      {"wallet and other methods", {"CARD", "XPAY", "BLIK"}, Device::canPay, 390, {"Apple Pay", "Other payment options"}},
+      {"wallet and other methods",
+       {"CARD", "XPAY", "BLIK"},
+       Device::canPay,
+       390,
+       {"Apple Pay", "Other payment options"}},
       {"the wallet alone", {"XPAY"}, Device::canPay, 320, {"Apple Pay"}},
       {"no wallet listed", {"CARD", "BLIK"}, Device::canPay, 390, {}},
       {"device cannot pay", {"CARD", "XPAY"}, Device::cannotPay, 390, {}},

@@ -198,8 +198,10 @@ TEST_F(SandboxWebFormTest, CheckoutRequestsOfAnyShapeGetAClearAnswer) {
   const std::vector<Case> cases{
       {"not JSON", "{", 400},
       {"no transaction", R"({"merchant":{}})", 400},
-      {"merchant texts of other types", R"({"merchant":{"merchantTransactionId":5,"transactionDescription":[]},)"
-                                        R"("transaction":{}})", 200},
+      {"merchant texts of other types",
+       R"({"merchant":{"merchantTransactionId":5,"transactionDescription":[]},)"
+       R"("transaction":{}})",
+       200},
       {"merchant and amount not objects", R"({"merchant":7,"transaction":{"amount":"149.99"}})", 200},
   };
   for (const Case& c : cases) {
@@ -271,7 +273,11 @@ TEST_F(SandboxStatusTest, DecisionsThatCannotBeTakenAreRefused) {
       {"the checkout page posted again once paid", [&] { return post("/", pageFields(decided)); }, 409},
       {"the form never opened", [&] { return decide("sbx-2", "pay"); }, 409},
       {"unknown decision", [&] { return decide("sbx-3", "maybe"); }, 400},
-      {"no decision", [&] { return post("/decision", {{"transactionID", "sbx-3"}}); }, 400},
+      {"no decision",
+       [&] {
+         return post("/decision", {{"transactionID", "sbx-3"}});
+       },
+       400},
       {"unknown transaction", [&] { return decide("sbx-9", "pay"); }, 404},
   };
   for (const Case& c : cases) {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "foundation/Log.h"
-#include "uikit/GeometryPrinters.h"
 #include "uikit/CollectionView.h"
+#include "uikit/GeometryPrinters.h"
 
 namespace keln::uikit {
 namespace {
@@ -78,9 +78,11 @@ TEST_F(CollectionViewTest, FlowLayoutOnItsOwnFillsRowsFromTheLeadingEdge) {
     std::vector<Rect> expected;
   };
   const std::vector<Case> cases = {
-      {"vertical", CollectionViewFlowLayout::ScrollDirection::vertical,
+      {"vertical",
+       CollectionViewFlowLayout::ScrollDirection::vertical,
        {Rect(5, 5, 40, 30), Rect(55, 5, 40, 30), Rect(5, 40, 40, 30)}},
-      {"horizontal", CollectionViewFlowLayout::ScrollDirection::horizontal,
+      {"horizontal",
+       CollectionViewFlowLayout::ScrollDirection::horizontal,
        {Rect(5, 5, 40, 30), Rect(5, 45, 40, 30), Rect(50, 5, 40, 30)}},
   };
   for (const auto& c : cases) {
@@ -148,8 +150,8 @@ TEST_F(CollectionViewTest, TapsSelectLikeAUser) {
     bool reached;
   };
   const std::vector<Case> cases = {
-      {"second item", {0, 1}, false, true},   {"first item", {0, 0}, false, true},
-      {"past the end", {0, 2}, false, false}, {"negative", {0, -1}, false, false},
+      {"second item", {0, 1}, false, true},    {"first item", {0, 0}, false, true},
+      {"past the end", {0, 2}, false, false},  {"negative", {0, -1}, false, false},
       {"other section", {1, 0}, false, false}, {"while hidden", {0, 1}, true, false},
   };
   std::vector<IndexPath> expectedSelections;

@@ -8,9 +8,9 @@
 #include <keln/platform/MainQueue.h>
 
 #include "foundation/Bundle.h"
-#include "uikit/GeometryPrinters.h"
 #include "uikit/ActivityIndicatorView.h"
 #include "uikit/BarButtonItem.h"
+#include "uikit/GeometryPrinters.h"
 #include "uikit/Image.h"
 
 namespace keln::uikit {

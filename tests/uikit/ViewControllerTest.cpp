@@ -112,10 +112,10 @@ TEST_F(ViewControllerTest, DismissFromWhereverItIsAsked) {
     host->present(navigation, true);
     if (c.asked == "top-presenter") navigation->present(top, true);
 
-    std::shared_ptr<ViewController> asked = c.asked == "host" ? host
+    std::shared_ptr<ViewController> asked = c.asked == "host"         ? host
                                             : c.asked == "navigation" ? std::shared_ptr<ViewController>(navigation)
-                                            : c.asked == "child" ? child
-                                                                 : std::shared_ptr<ViewController>(navigation);
+                                            : c.asked == "child"      ? child
+                                                                      : std::shared_ptr<ViewController>(navigation);
     asked->dismiss(true, record("done"));
     MainQueue::main().runPending();
     EXPECT_EQ(ran, std::vector<std::string>{"done"});

@@ -125,8 +125,14 @@ TEST_F(WalletTest, RefusesSheetsItCannotShowAndSaysSoLater) {
       {"no currency code", [](PaymentRequest& r) { r.setCurrencyCode(""); }},
       {"no network", [](PaymentRequest& r) { r.setSupportedNetworks({}); }},
       {"no summary item", [](PaymentRequest& r) { r.setPaymentSummaryItems({}); }},
-      {"amount not a number", [](PaymentRequest& r) { r.setPaymentSummaryItems({{"Total", Decimal("nan")}}); }},
-      {"negative total", [](PaymentRequest& r) { r.setPaymentSummaryItems({{"Total", Decimal("-1")}}); }},
+      {"amount not a number",
+       [](PaymentRequest& r) {
+         r.setPaymentSummaryItems({{"Total", Decimal("nan")}});
+       }},
+      {"negative total",
+       [](PaymentRequest& r) {
+         r.setPaymentSummaryItems({{"Total", Decimal("-1")}});
+       }},
       {"empty request", [](PaymentRequest& r) { r = PaymentRequest(); }},
   };
   for (const Case& c : cases) {

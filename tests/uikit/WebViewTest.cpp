@@ -88,10 +88,16 @@ TEST_F(WebViewTest, NavigationsAskTheDelegateAndLoadOnlyWhenAllowed) {
     std::optional<std::string> page;
   };
   const Case cases[] = {
-      {"page text without a base URL", [](WebView& v) { v.loadHTMLString("<p>form</p>", std::nullopt); },
-       {"decide about:blank main", "finish about:blank"}, "about:blank", "<p>form</p>"},
-      {"page text with a base URL", [](WebView& v) { v.loadHTMLString("<p>form</p>", url("https://pay.example/")); },
-       {"decide https://pay.example/ main", "finish https://pay.example/"}, "https://pay.example/", "<p>form</p>"},
+      {"page text without a base URL",
+       [](WebView& v) { v.loadHTMLString("<p>form</p>", std::nullopt); },
+       {"decide about:blank main", "finish about:blank"},
+       "about:blank",
+       "<p>form</p>"},
+      {"page text with a base URL",
+       [](WebView& v) { v.loadHTMLString("<p>form</p>", url("https://pay.example/")); },
+       {"decide https://pay.example/ main", "finish https://pay.example/"},
+       "https://pay.example/",
+       "<p>form</p>"},
       {"page follows a link",
        [](WebView& v) {
          v.loadHTMLString("<p>form</p>", std::nullopt);
@@ -100,27 +106,32 @@ TEST_F(WebViewTest, NavigationsAskTheDelegateAndLoadOnlyWhenAllowed) {
        },
        {"decide about:blank main", "finish about:blank", "decide https://bank.example/3ds?x=1 main",
         "finish https://bank.example/3ds?x=1"},
-       "https://bank.example/3ds?x=1", std::nullopt},
+       "https://bank.example/3ds?x=1",
+       std::nullopt},
       {"navigation the delegate cancels",
        [](WebView& v) {
          v.loadHTMLString("<p>form</p>", std::nullopt);
          runMainQueue();
          v.navigateMainFrame(url("keln://transfer/success?id=7"));
        },
-       {"decide about:blank main", "finish about:blank", "decide keln://transfer/success?id=7 main"}, "about:blank",
+       {"decide about:blank main", "finish about:blank", "decide keln://transfer/success?id=7 main"},
+       "about:blank",
        "<p>form</p>"},
       {"page that fails to load",
        [](WebView& v) {
          v.failNextLoad(std::make_shared<LoadError>());
          v.loadHTMLString("<p>form</p>", std::nullopt);
        },
-       {"decide about:blank main", "fail about:blank: load failed"}, "about:blank", "<p>form</p>"},
+       {"decide about:blank main", "fail about:blank: load failed"},
+       "about:blank",
+       "<p>form</p>"},
       {"a second load abandons the first",
        [](WebView& v) {
          v.loadHTMLString("first", std::nullopt);
          v.loadHTMLString("second", url("https://second.example/"));
        },
-       {"decide https://second.example/ main", "finish https://second.example/"}, "https://second.example/",
+       {"decide https://second.example/ main", "finish https://second.example/"},
+       "https://second.example/",
        "second"},
   };
   for (const Case& c : cases) {

@@ -20,7 +20,8 @@ using dispatch::MainQueue;
 GtkWidget* findNamed(GtkWidget* root, const std::string& name) {
   if (root == nullptr) return nullptr;
   if (name == gtk_widget_get_name(root)) return root;
-  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr; child = gtk_widget_get_next_sibling(child)) {
+  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr;
+       child = gtk_widget_get_next_sibling(child)) {
     if (GtkWidget* found = findNamed(child, name)) return found;
   }
   return nullptr;
@@ -29,7 +30,8 @@ GtkWidget* findNamed(GtkWidget* root, const std::string& name) {
 GtkWidget* findOfType(GtkWidget* root, GType type) {
   if (root == nullptr) return nullptr;
   if (G_TYPE_CHECK_INSTANCE_TYPE(root, type)) return root;
-  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr; child = gtk_widget_get_next_sibling(child)) {
+  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr;
+       child = gtk_widget_get_next_sibling(child)) {
     if (GtkWidget* found = findOfType(child, type)) return found;
   }
   return nullptr;
@@ -49,7 +51,8 @@ std::string amountText(double amount) {
 // Runs GLib's default context until `done` or `limit` of real time, without narrating.
 bool pump(const std::function<bool()>& done, std::chrono::milliseconds limit) {
   const auto giveUp = std::chrono::steady_clock::now() + limit;
-  const guint tick = g_timeout_add(10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+  const guint tick = g_timeout_add(
+      10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
   bool reached = false;
   while (!(reached = done()) && std::chrono::steady_clock::now() < giveUp) g_main_context_iteration(nullptr, TRUE);
   g_source_remove(tick);
@@ -132,9 +135,8 @@ void DemoHost::show(const std::string& transactionID) {
   transactionID_ = transactionID;
   gtk_window_present(hostWindow_);
   pump([&] { return hostWindow_ == nullptr || onScreen(payButton_); }, 10s);
-  narrator_.say("screen-host",
-                "Host window shown: the order, " + amountText(options_.amount) + " " + options_.currency +
-                    ", and a Pay button");
+  narrator_.say("screen-host", "Host window shown: the order, " + amountText(options_.amount) + " " +
+                                   options_.currency + ", and a Pay button");
   snapshot("host");
 }
 
@@ -162,7 +164,8 @@ void DemoHost::startPayment() {
 bool DemoHost::waitFor(const std::function<bool()>& condition, std::chrono::seconds limit) {
   const auto giveUp = std::chrono::steady_clock::now() + limit;
   // Wakes the loop now and then, so that a wait for something other than GLib's work ends.
-  const guint tick = g_timeout_add(20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+  const guint tick = g_timeout_add(
+      20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
   bool reached = false;
   // A closed host window ends the wait only before the payment: a started one still ends
   // with its result.
@@ -246,18 +249,18 @@ void DemoHost::watchPage(WebKitWebView* view) {
   }
   watchedPage_ = view;
   g_object_add_weak_pointer(G_OBJECT(view), reinterpret_cast<gpointer*>(&watchedPage_));
-  g_signal_connect_swapped(view, "load-changed", G_CALLBACK(+[](DemoHost* host, WebKitLoadEvent event, WebKitWebView* page) {
+  g_signal_connect_swapped(view, "load-changed",
+                           G_CALLBACK(+[](DemoHost* host, WebKitLoadEvent event, WebKitWebView* page) {
                              if (event == WEBKIT_LOAD_FINISHED) host->pageFinished(page);
                            }),
                            this);
-  g_signal_connect_swapped(view, "load-failed",
-                           G_CALLBACK(+[](DemoHost* host, WebKitLoadEvent, const char* uri, GError* error) -> gboolean {
-                             host->narrator_.say("page-failed",
-                                                 std::string("WebKit could not load ") + uri + ": " + error->message,
-                                                 {{"url", uri}, {"message", error->message}});
-                             return FALSE;
-                           }),
-                           this);
+  g_signal_connect_swapped(
+      view, "load-failed", G_CALLBACK(+[](DemoHost* host, WebKitLoadEvent, const char* uri, GError* error) -> gboolean {
+        host->narrator_.say("page-failed", std::string("WebKit could not load ") + uri + ": " + error->message,
+                            {{"url", uri}, {"message", error->message}});
+        return FALSE;
+      }),
+      this);
 }
 
 void DemoHost::pageFinished(WebKitWebView* view) {
@@ -296,9 +299,7 @@ bool DemoHost::clickCard(std::int64_t item) {
   return click(card, "the menu's card \"" + cardTitle(card) + "\"");
 }
 
-bool DemoHost::clickCloseButton() {
-  return click(checkoutWidget(gtk::closeButtonWidgetName), "the close button");
-}
+bool DemoHost::clickCloseButton() { return click(checkoutWidget(gtk::closeButtonWidgetName), "the close button"); }
 
 bool DemoHost::actInPage(const std::string& what, const std::string& script) {
   if (watchedPage_ == nullptr) return false;
@@ -374,13 +375,14 @@ void DemoHost::snapshot(const std::string& name) {
   }
 
   GskRenderNode* node = gtk_snapshot_free_to_node(drawing);
-  GskRenderer* renderer = gtk_widget_get_realized(GTK_WIDGET(window)) ? gtk_native_get_renderer(GTK_NATIVE(window))
-                                                                        : nullptr;
+  GskRenderer* renderer =
+      gtk_widget_get_realized(GTK_WIDGET(window)) ? gtk_native_get_renderer(GTK_NATIVE(window)) : nullptr;
   if (node == nullptr || renderer == nullptr) {
     if (node != nullptr) gsk_render_node_unref(node);
     return;
   }
-  const graphene_rect_t viewport = GRAPHENE_RECT_INIT(0, 0, static_cast<float>(width), static_cast<float>(height));
+  graphene_rect_t viewport;
+  graphene_rect_init(&viewport, 0, 0, static_cast<float>(width), static_cast<float>(height));
   GdkTexture* picture = gsk_renderer_render_texture(renderer, node, &viewport);
   gsk_render_node_unref(node);
   const std::string path = snapshotFolder_ + "/" + std::to_string(++snapshotCount_) + "-" + name + ".png";

@@ -35,8 +35,8 @@ namespace keln::demo {
 // only.
 class DemoHost {
  public:
-  DemoHost(const DemoOptions& options, const std::string& gatewayRoot, std::string snapshotFolder,
-           Narrator& narrator, std::shared_ptr<dispatch::ManualClock> manualClock);
+  DemoHost(const DemoOptions& options, const std::string& gatewayRoot, std::string snapshotFolder, Narrator& narrator,
+           std::shared_ptr<dispatch::ManualClock> manualClock);
   ~DemoHost();
   DemoHost(const DemoHost&) = delete;
   DemoHost& operator=(const DemoHost&) = delete;

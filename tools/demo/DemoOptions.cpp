@@ -48,8 +48,9 @@ Options:
 )";
 
 const std::pair<const char*, Route> kRoutes[] = {
-    {"web", Route::web},       {"menu-web", Route::menuWeb}, {"wallet", Route::wallet},
-    {"wallet-cancel", Route::walletCancel}, {"close", Route::close},
+    {"web", Route::web},       {"menu-web", Route::menuWeb},
+    {"wallet", Route::wallet}, {"wallet-cancel", Route::walletCancel},
+    {"close", Route::close},
 };
 
 std::vector<std::string> splitList(const std::string& text) {
@@ -123,7 +124,8 @@ DemoOptions parseOptions(int argc, char** argv) {
     options.methods = std::move(*methods);
   } else {
     const bool menu = options.route != Route::web && options.route != Route::close;
-    options.methods = menu ? std::vector<std::string>{"CARD", "XPAY", "BLIK"} : std::vector<std::string>{"CARD", "BLIK"};
+    options.methods =
+        menu ? std::vector<std::string>{"CARD", "XPAY", "BLIK"} : std::vector<std::string>{"CARD", "BLIK"};
   }
   return options;
 }

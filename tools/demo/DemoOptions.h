@@ -20,8 +20,8 @@ struct DemoOptions {
   std::string clientId = "demo-client";
   std::string token = "demo-token";
   bool json = false;
-  bool fast = false;      // virtual time for the sandbox's waits
-  bool autoPlay = false;  // the demo plays the user instead of waiting for a person
+  bool fast = false;                     // virtual time for the sandbox's waits
+  bool autoPlay = false;                 // the demo plays the user instead of waiting for a person
   std::optional<std::string> snapshots;  // where the screens' pictures go; a new temporary folder when unset
 };
 

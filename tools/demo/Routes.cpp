@@ -51,15 +51,15 @@ Failure playWalletCancel(DemoHost& host, Narrator& narrator) {
 std::optional<std::string> playRoute(const DemoOptions& options, DemoHost& host, Narrator& narrator) {
   switch (options.route) {
     case Route::web:
-      if (host.menuShown()) return "the menu is shown, not the web form (the sandbox listed XPAY and the device can pay)";
+      if (host.menuShown())
+        return "the menu is shown, not the web form (the sandbox listed XPAY and the device can pay)";
       return payInForm(options, host, narrator);
     case Route::close:
       if (!host.clickCloseButton()) return "the close button is not on screen";
       return std::nullopt;
     case Route::menuWeb:
     case Route::wallet:
-    case Route::walletCancel:
-      break;
+    case Route::walletCancel: break;
   }
   if (!host.menuShown()) return "the menu is not shown (the gateway must list XPAY)";
   if (options.route == Route::menuWeb) return playMenuWeb(options, host, narrator);

@@ -26,8 +26,8 @@ std::string textOr(const json& object, const char* key, const char* fallback) {
 
 json merchantOf(const json& request) {
   json merchant = json::object();
-  const json sent = request.contains("merchant") && request["merchant"].is_object() ? request["merchant"]
-                                                                                    : json::object();
+  const json sent =
+      request.contains("merchant") && request["merchant"].is_object() ? request["merchant"] : json::object();
   merchant["terminalId"] = sent.contains("terminalId") ? sent["terminalId"].dump() : "1";
   merchant["merchantTransactionId"] = textOr(sent, "merchantTransactionId", "sandbox-order");
   merchant["channel"] = "web";
@@ -76,9 +76,9 @@ struct SandboxGateway::Server {
   // One opened checkout: what its web form must be posted with, and where its status is.
   struct Checkout {
     json merchant;
-    double amount = 0;         // NaN when the request had no number: no form post can match
+    double amount = 0;  // NaN when the request had no number: no form post can match
     std::string currency;
-    std::string formContext;   // the decoded text the reply carried
+    std::string formContext;  // the decoded text the reply carried
     bool formOpened = false;
     std::optional<std::string> finalStatus;  // set by Pay or Decline on the web form
     std::size_t queries = 0;                 // status queries so far (since the decision, once decided)
@@ -114,9 +114,8 @@ struct SandboxGateway::Server {
       return;
     }
     const json& transaction = sent["transaction"];
-    json amount = transaction.is_object() && transaction.contains("amount")
-                      ? transaction["amount"]
-                      : json{{"currency", "PLN"}, {"value", 0}};
+    json amount = transaction.is_object() && transaction.contains("amount") ? transaction["amount"]
+                                                                            : json{{"currency", "PLN"}, {"value", 0}};
     Checkout checkout;
     checkout.merchant = merchantOf(sent);
     checkout.amount = amount.is_object() && amount.contains("value") && amount["value"].is_number()
@@ -128,20 +127,23 @@ struct SandboxGateway::Server {
       std::lock_guard lock(mutex);
       transactionID = "sbx-" + std::to_string(++checkoutCount);
     }
-    json formContext = {{"transactionID", transactionID}, {"paymentMethods", options.paymentMethods}, {"language", "en"}};
+    json formContext = {
+        {"transactionID", transactionID}, {"paymentMethods", options.paymentMethods}, {"language", "en"}};
     checkout.formContext = formContext.dump();
     json genericData = {{"Environment", "SANDBOX"}, {"EntityId", "sandbox-entity"}};
     if (!options.acceptorCountryCode.empty()) genericData["AcceptorCountryCode"] = options.acceptorCountryCode;
-    json externalParameter = {
-        {"BNPL", {{"GenericData", {{"Environment", "SANDBOX"}}}}},
-        {"XPAY",
-         {{"GenericData", genericData},
-          {"GooglePayDataElement",
-           {{"GatewayMerchantId", "sandbox-merchant"}, {"GatewayName", "sandbox"}, {"GoogleMerchantId", "SANDBOX"},
-            {"GoogleMerchantName", "Sandbox Shop"}, {"TokenizationSpec", "PAYMENT_GATEWAY"}}},
-          {"ApplePayDataElement", {{"RFU", ""}, {"AppleMerchantName", "Sandbox Shop"}}}}},
-        {"PPRO", {{"GenericData", {{"Environment", "SANDBOX"}}}}},
-        {"SPDD", json::object()}};
+    json externalParameter = {{"BNPL", {{"GenericData", {{"Environment", "SANDBOX"}}}}},
+                              {"XPAY",
+                               {{"GenericData", genericData},
+                                {"GooglePayDataElement",
+                                 {{"GatewayMerchantId", "sandbox-merchant"},
+                                  {"GatewayName", "sandbox"},
+                                  {"GoogleMerchantId", "SANDBOX"},
+                                  {"GoogleMerchantName", "Sandbox Shop"},
+                                  {"TokenizationSpec", "PAYMENT_GATEWAY"}}},
+                                {"ApplePayDataElement", {{"RFU", ""}, {"AppleMerchantName", "Sandbox Shop"}}}}},
+                              {"PPRO", {{"GenericData", {{"Environment", "SANDBOX"}}}}},
+                              {"SPDD", json::object()}};
 
     json reply = {
         {"amount", amount},
@@ -190,9 +192,12 @@ struct SandboxGateway::Server {
       }
     }
     json reply = {
-        {"merchant", merchant},         {"transactionID", transactionID},
-        {"paymentType", "PURS"},        {"paymentStatus", status},
-        {"paymentMethod", "CARD"},      {"execution", execution()},
+        {"merchant", merchant},
+        {"transactionID", transactionID},
+        {"paymentType", "PURS"},
+        {"paymentStatus", status},
+        {"paymentMethod", "CARD"},
+        {"execution", execution()},
         {"returnStatus", returnStatus("Payment " + status)},
     };
     response.status = 200;
@@ -237,8 +242,8 @@ struct SandboxGateway::Server {
       return answerPage(response, refusal->status, errorPage(refusal->status, refusal->message));
     }
     found->second.formOpened = true;
-    answerPage(response, 200, formPage(transactionID, fields->at("amount"), found->second.currency, kDecisionPath,
-                                       kTermsURL));
+    answerPage(response, 200,
+               formPage(transactionID, fields->at("amount"), found->second.currency, kDecisionPath, kTermsURL));
   }
 
   // Pay or Decline on the form page: the status goes Pending, then the final one.
@@ -280,15 +285,15 @@ SandboxGateway::SandboxGateway(SandboxOptions options) : server_(std::make_uniqu
     }
     server.record(request, response);
   });
-  server.http.Get(R"(/api/v1/payments/([^/]+)/status)", [&server](const httplib::Request& request,
-                                                                     httplib::Response& response) {
-    if (!Server::authorized(request)) {
-      response.status = 401;
-    } else {
-      server.answerStatus(request.matches[1], response);
-    }
-    server.record(request, response);
-  });
+  server.http.Get(R"(/api/v1/payments/([^/]+)/status)",
+                  [&server](const httplib::Request& request, httplib::Response& response) {
+                    if (!Server::authorized(request)) {
+                      response.status = 401;
+                    } else {
+                      server.answerStatus(request.matches[1], response);
+                    }
+                    server.record(request, response);
+                  });
   server.http.Post("/", [&server](const httplib::Request& request, httplib::Response& response) {
     server.openForm(request, response);
     server.record(request, response);

@@ -85,12 +85,16 @@ std::optional<std::map<std::string, std::string>> parseFormFields(const std::str
 
 std::string formPage(const std::string& transactionID, const std::string& amount, const std::string& currency,
                      const std::string& decisionPath, const std::string& termsURL) {
-  return pageStart("Sandbox payment") +
-         "<h1>Pay <span id=\"amount\">" + escapeHTML(amount) + "</span> <span id=\"currency\">" +
-         escapeHTML(currency) + "</span></h1>\n"
+  return pageStart("Sandbox payment") + "<h1>Pay <span id=\"amount\">" + escapeHTML(amount) +
+         "</span> <span id=\"currency\">" + escapeHTML(currency) +
+         "</span></h1>\n"
          "<p>Sandbox gateway: no money moves, and any card number is accepted.</p>\n"
-         "<form id=\"card-form\" method=\"post\" action=\"" + escapeHTML(decisionPath) + "\">\n"
-         "<input type=\"hidden\" name=\"transactionID\" value=\"" + escapeHTML(transactionID) + "\">\n"
+         "<form id=\"card-form\" method=\"post\" action=\"" +
+         escapeHTML(decisionPath) +
+         "\">\n"
+         "<input type=\"hidden\" name=\"transactionID\" value=\"" +
+         escapeHTML(transactionID) +
+         "\">\n"
          "<label for=\"card-number\">Card number</label>\n"
          "<input id=\"card-number\" name=\"cardNumber\" inputmode=\"numeric\" autocomplete=\"cc-number\" "
          "value=\"4111 1111 1111 1111\">\n"
@@ -104,7 +108,9 @@ std::string formPage(const std::string& transactionID, const std::string& amount
          "<button id=\"decline\" type=\"submit\" name=\"decision\" value=\"decline\">Decline</button>\n"
          "<button id=\"pay\" type=\"submit\" name=\"decision\" value=\"pay\">Pay</button>\n"
          "</div>\n</form>\n"
-         "<p><a id=\"terms\" href=\"" + escapeHTML(termsURL) + "\" target=\"_blank\" rel=\"noopener\">"
+         "<p><a id=\"terms\" href=\"" +
+         escapeHTML(termsURL) +
+         "\" target=\"_blank\" rel=\"noopener\">"
          "Terms of the payment service</a></p>\n"
          "</body>\n</html>\n";
 }
@@ -112,8 +118,11 @@ std::string formPage(const std::string& transactionID, const std::string& amount
 std::string decisionPage(bool paid, const std::string& redirectURL) {
   // The script reads the link's own href, so the URL never has to be quoted for script.
   return pageStart(paid ? "Payment approved" : "Payment declined") + "<h1 id=\"decision\">" +
-         (paid ? "Payment approved" : "Payment declined") + "</h1>\n"
-         "<p><a id=\"return\" href=\"" + escapeHTML(redirectURL) + "\">Return to the shop</a></p>\n"
+         (paid ? "Payment approved" : "Payment declined") +
+         "</h1>\n"
+         "<p><a id=\"return\" href=\"" +
+         escapeHTML(redirectURL) +
+         "\">Return to the shop</a></p>\n"
          "<script>location.replace(document.getElementById(\"return\").href);</script>\n"
          "</body>\n</html>\n";
 }

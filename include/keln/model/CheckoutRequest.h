@@ -74,8 +74,8 @@ class KELN_EXPORT Transaction {
 
  private:
   struct Fields {};
-  Transaction(Fields, std::string transactionTimestamp, std::optional<std::string> description,
-              std::string paymentType, Amount amount, std::optional<std::vector<PaymentMethod>> paymentMethod);
+  Transaction(Fields, std::string transactionTimestamp, std::optional<std::string> description, std::string paymentType,
+              Amount amount, std::optional<std::vector<PaymentMethod>> paymentMethod);
 
   std::string transactionTimestamp_;
   std::optional<std::string> description_;

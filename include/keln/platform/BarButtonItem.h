@@ -21,15 +21,16 @@ class KELN_EXPORT BarButtonItem {
 
   // A system item; `action` is called on `target` when the item is tapped.
   template <class Target, class Receiver>
-    requires std::derived_from<Target, Receiver>
-  BarButtonItem(SystemItem systemItem, const std::shared_ptr<Target>& target, void (Receiver::*action)())
+  requires std::derived_from<Target, Receiver> BarButtonItem(SystemItem systemItem,
+                                                             const std::shared_ptr<Target>& target,
+                                                             void (Receiver::*action)())
       : BarButtonItem(systemItem, std::nullopt, Style::plain, target, bind(target, action)) {}
 
   // An image item (none when `image` is absent).
   template <class Target, class Receiver>
-    requires std::derived_from<Target, Receiver>
-  BarButtonItem(std::optional<Image> image, Style style, const std::shared_ptr<Target>& target,
-                void (Receiver::*action)())
+  requires std::derived_from<Target, Receiver> BarButtonItem(std::optional<Image> image, Style style,
+                                                             const std::shared_ptr<Target>& target,
+                                                             void (Receiver::*action)())
       : BarButtonItem(std::nullopt, std::move(image), style, target, bind(target, action)) {}
 
   BarButtonItem(const BarButtonItem&) = delete;
@@ -54,7 +55,10 @@ class KELN_EXPORT BarButtonItem {
 
   BarButtonItem(std::optional<SystemItem> systemItem, std::optional<Image> image, Style style,
                 std::weak_ptr<void> target, std::function<void()> action)
-      : systemItem_(systemItem), image_(std::move(image)), style_(style), target_(std::move(target)),
+      : systemItem_(systemItem),
+        image_(std::move(image)),
+        style_(style),
+        target_(std::move(target)),
         action_(std::move(action)) {}
 
   std::optional<SystemItem> systemItem_;

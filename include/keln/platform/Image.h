@@ -19,9 +19,9 @@ class KELN_EXPORT Image {
   // The image `name` of `bundle` (a resource bundle: imagePath() gives the file of an
   // image, nullopt when it has none); nullopt when the bundle has none.
   template <class Bundle>
-    requires requires(const Bundle& bundle, std::string_view name) {
-      { bundle.imagePath(name) } -> std::convertible_to<std::optional<std::filesystem::path>>;
-    }
+  requires requires(const Bundle& bundle, std::string_view name) {
+    { bundle.imagePath(name) } -> std::convertible_to<std::optional<std::filesystem::path>>;
+  }
   static std::optional<Image> named(std::string_view name, const Bundle& bundle) {
     std::optional<std::filesystem::path> path = bundle.imagePath(name);
     if (!path) return std::nullopt;

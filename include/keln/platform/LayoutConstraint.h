@@ -58,11 +58,10 @@ class KELN_EXPORT LayoutConstraint {
   friend class LayoutAnchor;
   friend class LayoutDimension;
 
-  LayoutConstraint(View* firstItem, LayoutAttribute firstAttribute, View* secondItem,
-                   LayoutAttribute secondAttribute, double constant);
-  static std::shared_ptr<LayoutConstraint> make(View* firstItem, LayoutAttribute firstAttribute,
-                                                View* secondItem, LayoutAttribute secondAttribute,
-                                                double constant);
+  LayoutConstraint(View* firstItem, LayoutAttribute firstAttribute, View* secondItem, LayoutAttribute secondAttribute,
+                   double constant);
+  static std::shared_ptr<LayoutConstraint> make(View* firstItem, LayoutAttribute firstAttribute, View* secondItem,
+                                                LayoutAttribute secondAttribute, double constant);
 
   // Removes the constraint from the view it is installed on and forgets its views.
   void detach();

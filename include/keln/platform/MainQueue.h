@@ -5,10 +5,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <deque>
 #include <optional>
 #include <vector>
 
@@ -117,10 +117,10 @@ class KELN_EXPORT MainQueue {
 
   mutable std::mutex mutex_;
   std::condition_variable wakeUp_;
-  std::deque<Task> ready_;          // guarded by mutex_
-  std::vector<Timer> timers_;       // guarded by mutex_; a min-heap on (deadline, sequence)
-  std::uint64_t nextSequence_ = 0;  // guarded by mutex_
-  std::shared_ptr<Clock> clock_;    // guarded by mutex_
+  std::deque<Task> ready_;                          // guarded by mutex_
+  std::vector<Timer> timers_;                       // guarded by mutex_; a min-heap on (deadline, sequence)
+  std::uint64_t nextSequence_ = 0;                  // guarded by mutex_
+  std::shared_ptr<Clock> clock_;                    // guarded by mutex_
   std::shared_ptr<const WakeHandler> wakeHandler_;  // guarded by mutex_
 };
 

@@ -26,8 +26,7 @@ class KELN_EXPORT PaymentAuthorizationControllerDelegate {
   // The user authorized `didAuthorizePayment`. Answering through `handler` more than once
   // has no further effect; it may be answered from any thread.
   virtual void paymentAuthorizationController(const std::shared_ptr<PaymentAuthorizationController>& controller,
-                                              const Payment& didAuthorizePayment,
-                                              AuthorizationHandler handler) = 0;
+                                              const Payment& didAuthorizePayment, AuthorizationHandler handler) = 0;
 
   // The sheet has finished: the user closed it, or it closed after a successful answer.
   virtual void paymentAuthorizationControllerDidFinish(

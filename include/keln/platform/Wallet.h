@@ -102,8 +102,7 @@ class KELN_EXPORT Wallet : public std::enable_shared_from_this<Wallet> {
   friend class PaymentAuthorizationController;
 
   // Called by a controller that is asked to present or dismiss its sheet.
-  void present(const std::shared_ptr<PaymentAuthorizationController>& controller,
-               std::function<void(bool)> completion);
+  void present(const std::shared_ptr<PaymentAuthorizationController>& controller, std::function<void(bool)> completion);
   void dismiss(const PaymentAuthorizationController& controller);
 
   void deliverAuthorization(const std::shared_ptr<PaymentAuthorizationController>& controller, std::string tokenData);
@@ -116,9 +115,9 @@ class KELN_EXPORT Wallet : public std::enable_shared_from_this<Wallet> {
   bool presentsSheets_ = true;
   std::optional<UserAction> userAction_;
 
-  std::shared_ptr<PaymentAuthorizationController> sheet_;  // the controller whose sheet is on screen
-  bool awaitingAnswer_ = false;                            // an authorization has not been answered yet
-  bool finished_ = false;                                  // the sheet's delegate has been told of the finish
+  std::shared_ptr<PaymentAuthorizationController> sheet_;         // the controller whose sheet is on screen
+  bool awaitingAnswer_ = false;                                   // an authorization has not been answered yet
+  bool finished_ = false;                                         // the sheet's delegate has been told of the finish
   std::vector<PaymentAuthorizationResult> authorizationResults_;  // the current or last sheet's
 };
 

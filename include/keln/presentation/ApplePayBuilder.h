@@ -40,8 +40,7 @@ class KELN_EXPORT ApplePayBuilder final {
   // when the merchant identifier, the checkout's external parameter or its acceptor
   // country code is missing, or when the amount has no exact decimal value (not finite,
   // or beyond the wallet's decimal range).
-  static std::optional<passkit::PaymentRequest> build(const CheckoutResponse& from,
-                                                      const TransactionParamsSDK& params);
+  static std::optional<passkit::PaymentRequest> build(const CheckoutResponse& from, const TransactionParamsSDK& params);
 };
 
 }  // namespace keln

@@ -31,7 +31,7 @@ namespace keln {
 //
 // Main thread only.
 class KELN_EXPORT ApplePayManager final : public passkit::PaymentAuthorizationControllerDelegate,
-                              public std::enable_shared_from_this<ApplePayManager> {
+                                          public std::enable_shared_from_this<ApplePayManager> {
  public:
   static const std::shared_ptr<ApplePayManager>& shared();
 

@@ -18,8 +18,7 @@ CheckoutRequest CheckoutRequestBuilder::build(const TransactionParamsSDK& params
   Transaction transaction(timestampDateFormatter().now(), params.transactionDescription().value_or(std::string()),
                           "PURS", Amount(params.amount(), params.currency()), params.paymentMethods());
   Customer customer(CustomerInfo(params.client(), params.email(), params.shippingAddress(), params.billingAddress()));
-  return CheckoutRequest(std::move(merchant), std::move(transaction), std::move(customer),
-                         params.tokenizationParams());
+  return CheckoutRequest(std::move(merchant), std::move(transaction), std::move(customer), params.tokenizationParams());
 }
 
 }  // namespace keln

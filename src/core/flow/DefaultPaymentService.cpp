@@ -13,15 +13,15 @@ DefaultPaymentService::DefaultPaymentService(std::shared_ptr<NetworkClient> netw
 
 void DefaultPaymentService::createCheckout(const CheckoutRequest& request,
                                            std::function<void(Result<CheckoutResponseDTO>)> completion) {
-  auto router = std::make_shared<PaymentRouter>(
-      PaymentRouter::payment(networkClient_->configuration().baseURL(), request));
+  auto router =
+      std::make_shared<PaymentRouter>(PaymentRouter::payment(networkClient_->configuration().baseURL(), request));
   networkClient_->request<CheckoutResponseDTO>(std::move(router), std::move(completion));
 }
 
 void DefaultPaymentService::getTransactionStatus(const std::string& transactionID,
                                                  std::function<void(Result<TransactionStatus>)> completion) {
-  auto router = std::make_shared<PaymentRouter>(
-      PaymentRouter::status(networkClient_->configuration().baseURL(), transactionID));
+  auto router =
+      std::make_shared<PaymentRouter>(PaymentRouter::status(networkClient_->configuration().baseURL(), transactionID));
   networkClient_->request<TransactionStatusDTO>(
       std::move(router), [completion = std::move(completion)](Result<TransactionStatusDTO> result) {
         if (result.isFailure()) {
@@ -32,9 +32,9 @@ void DefaultPaymentService::getTransactionStatus(const std::string& transactionI
         std::optional<TransactionStatus> status = result.value().parse();
         if (!status) {
           const std::string& terminalId = result.value().merchantDTO().terminalId();
-          auto failure = makeError(foundation::DecodingError(
-              foundation::DecodingError::Kind::dataCorrupted, {"merchant", "terminalId"},
-              "The terminal id \"" + terminalId + "\" is not a base-10 integer in range."));
+          auto failure = makeError(
+              foundation::DecodingError(foundation::DecodingError::Kind::dataCorrupted, {"merchant", "terminalId"},
+                                        "The terminal id \"" + terminalId + "\" is not a base-10 integer in range."));
           foundation::standardOutput(failure->localizedDescription());
           completion(Result<TransactionStatus>::failure(std::move(failure)));
           return;

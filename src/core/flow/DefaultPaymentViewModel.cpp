@@ -32,9 +32,11 @@ DefaultPaymentViewModel::DefaultPaymentViewModel(SDKConfig config, TransactionPa
 void DefaultPaymentViewModel::createCheckout(CheckoutCompletion completion) {
   const CheckoutRequest request = CheckoutRequestBuilder::build(transactionParams_);
   std::weak_ptr<DefaultPaymentViewModel> weakSelf = weak_from_this();
-  paymentService_->createCheckout(request, [weakSelf, completion = std::move(completion)](Result<CheckoutResponseDTO> result) {
-    if (auto self = weakSelf.lock()) self->handleCheckoutResponse(std::move(result), completion);
-  });
+  paymentService_->createCheckout(request,
+                                  [weakSelf, completion = std::move(completion)](Result<CheckoutResponseDTO> result) {
+                                    if (auto self = weakSelf.lock())
+                                      self->handleCheckoutResponse(std::move(result), completion);
+                                  });
 }
 
 void DefaultPaymentViewModel::handleCheckoutResponse(Result<CheckoutResponseDTO> result,
@@ -76,7 +78,8 @@ void DefaultPaymentViewModel::getStatus() {
   std::weak_ptr<DefaultPaymentViewModel> weakSelf = weak_from_this();
   paymentService_->getTransactionStatus(transactionResponse_->transactionId(),
                                         [weakSelf](Result<TransactionStatus> result) {
-                                          if (auto self = weakSelf.lock()) self->handleStatusResponse(std::move(result));
+                                          if (auto self = weakSelf.lock())
+                                            self->handleStatusResponse(std::move(result));
                                         });
 }
 
@@ -111,15 +114,13 @@ bool DefaultPaymentViewModel::shouldOpenExternally(const foundation::URL& url) c
 
 void DefaultPaymentViewModel::handleApplePayStatus(ApplePayStatus status) {
   switch (status) {
-    case ApplePayStatus::userCancelled:
-      foundation::standardOutput("user cancelled");
-      return;
+    case ApplePayStatus::userCancelled: foundation::standardOutput("user cancelled"); return;
     case ApplePayStatus::success: {
       std::optional<std::string> transactionID;
       if (transactionResponse_) transactionID = transactionResponse_->transactionId();
-      deliver(Result<TransactionResultSDK>::success(TransactionResultSDK(
-          true, transactionID, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-          std::nullopt)));
+      deliver(Result<TransactionResultSDK>::success(TransactionResultSDK(true, transactionID, std::nullopt,
+                                                                         std::nullopt, std::nullopt, std::nullopt,
+                                                                         std::nullopt, std::nullopt, std::nullopt)));
       return;
     }
     case ApplePayStatus::error:

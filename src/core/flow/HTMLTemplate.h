@@ -5,7 +5,6 @@
 
 #include "model/CheckoutResponse.h"
 
-
 namespace keln {
 
 // The module's fixed texts: the template resource's extension, the placeholder keys

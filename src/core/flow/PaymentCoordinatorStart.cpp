@@ -57,11 +57,12 @@ void PaymentCoordinator::start(const std::shared_ptr<uikit::ViewController>& fro
   // new screen may load, and its checkout fail at once, as soon as it joins the stack.
   presenting_ = true;
   const NetworkConfigurationData configuration(config_.baseURL(), config_.clientID(), config_.token());
-  std::shared_ptr<NetworkClient> networkClient =
-      networkClientFactory_ ? networkClientFactory_(configuration) : std::make_shared<DefaultNetworkClient>(configuration);
+  std::shared_ptr<NetworkClient> networkClient = networkClientFactory_
+                                                     ? networkClientFactory_(configuration)
+                                                     : std::make_shared<DefaultNetworkClient>(configuration);
   auto paymentService = std::make_shared<DefaultPaymentService>(std::move(networkClient));
-  auto viewModel =
-      std::make_shared<DefaultPaymentViewModel>(config_, params, std::move(paymentService), *templateURL, shared_from_this());
+  auto viewModel = std::make_shared<DefaultPaymentViewModel>(config_, params, std::move(paymentService), *templateURL,
+                                                             shared_from_this());
   std::shared_ptr<uikit::ViewController> controller = checkoutScreenFactory_(std::move(viewModel));
 
   navigationController_->setViewControllers({controller});

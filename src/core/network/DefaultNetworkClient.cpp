@@ -92,10 +92,8 @@ void DefaultNetworkClient::requestData(std::shared_ptr<const Router> router,
   session()
       .request(std::move(convertible), this)
       ->validate()
-      .responseData([client = this, keepAlive = weak_from_this().lock(),
-                     completion = std::move(completion)](http::DataResponse response) {
-        client->handleResponse(response, completion);
-      });
+      .responseData([client = this, keepAlive = weak_from_this().lock(), completion = std::move(completion)](
+                        http::DataResponse response) { client->handleResponse(response, completion); });
 }
 
 http::URLRequest DefaultNetworkClient::adapt(http::URLRequest urlRequest, http::Session&) {

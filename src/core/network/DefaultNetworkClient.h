@@ -59,8 +59,7 @@ class DefaultNetworkClient final : public NetworkClient,
   // body cannot be encoded, sends nothing and completes on the main queue with the
   // EncodingError. Otherwise the reply (or the last attempt's error) completes on the
   // main queue. The request is built once and that request is sent on every attempt.
-  void requestData(std::shared_ptr<const Router> router,
-                   std::function<void(Result<std::string>)> completion) override;
+  void requestData(std::shared_ptr<const Router> router, std::function<void(Result<std::string>)> completion) override;
 
   // Throws KelnSDKError::sdkNotConfigured with "Incorrect baseURL", "Incorrect clientID"
   // or "Incorrect token" at the first fault, in that order.

@@ -44,7 +44,8 @@ class NetworkClient {
       } catch (const foundation::DecodingError& error) {
         failure = makeError(error);
       } catch (const std::exception& error) {
-        failure = makeError(foundation::DecodingError(foundation::DecodingError::Kind::dataCorrupted, {}, error.what()));
+        failure =
+            makeError(foundation::DecodingError(foundation::DecodingError::Kind::dataCorrupted, {}, error.what()));
       }
       foundation::systemLog("Failed to decode response data: " + failure->description());
       completion(Result<T>::failure(std::move(failure)));

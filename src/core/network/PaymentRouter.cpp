@@ -10,12 +10,24 @@ namespace {
 bool isSegmentCharacter(unsigned char c) {
   if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return true;
   switch (c) {
-    case '-': case '.': case '_': case '~':
-    case '!': case '$': case '&': case '\'': case '(': case ')': case '*': case '+': case ',': case ';': case '=':
-    case ':': case '@':
-      return true;
-    default:
-      return false;
+    case '-':
+    case '.':
+    case '_':
+    case '~':
+    case '!':
+    case '$':
+    case '&':
+    case '\'':
+    case '(':
+    case ')':
+    case '*':
+    case '+':
+    case ',':
+    case ';':
+    case '=':
+    case ':':
+    case '@': return true;
+    default: return false;
   }
 }
 
@@ -56,10 +68,8 @@ PaymentRouter PaymentRouter::status(std::string baseURL, std::string transaction
 
 std::string PaymentRouter::path() const {
   switch (kind_) {
-    case Kind::payment:
-      return "/api/v1/payments";
-    case Kind::status:
-      return "/api/v1/payments/" + percentEncodedPathSegment(transactionID_) + "/status";
+    case Kind::payment: return "/api/v1/payments";
+    case Kind::status: return "/api/v1/payments/" + percentEncodedPathSegment(transactionID_) + "/status";
   }
   return {};
 }

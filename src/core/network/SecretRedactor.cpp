@@ -28,12 +28,26 @@ std::size_t encodedLength(std::string_view text, std::size_t at, char c) {
   if (text[at] != '\\' || at + 1 >= text.size()) return 0;
   const char escaped = text[at + 1];
   switch (c) {
-    case '"': case '\\': case '/': if (escaped == c) return 2; break;
-    case '\b': if (escaped == 'b') return 2; break;
-    case '\f': if (escaped == 'f') return 2; break;
-    case '\n': if (escaped == 'n') return 2; break;
-    case '\r': if (escaped == 'r') return 2; break;
-    case '\t': if (escaped == 't') return 2; break;
+    case '"':
+    case '\\':
+    case '/':
+      if (escaped == c) return 2;
+      break;
+    case '\b':
+      if (escaped == 'b') return 2;
+      break;
+    case '\f':
+      if (escaped == 'f') return 2;
+      break;
+    case '\n':
+      if (escaped == 'n') return 2;
+      break;
+    case '\r':
+      if (escaped == 'r') return 2;
+      break;
+    case '\t':
+      if (escaped == 't') return 2;
+      break;
     default: break;
   }
   if (escaped == 'u' && byte < 0x80 && at + 5 < text.size() && hexByte(text, at + 2) == 0 &&

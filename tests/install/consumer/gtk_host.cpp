@@ -33,7 +33,8 @@ int main() {
   const bool opened = host->presentedWindow() != nullptr;
 
   // The host's own loop: GLib runs the SDK's main queue.
-  const guint limit = g_timeout_add_seconds(10, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr);
+  const guint limit = g_timeout_add_seconds(
+      10, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr);
   bool timedOut = false;
   while (!answer && !timedOut) {
     g_main_context_iteration(nullptr, TRUE);

@@ -13,8 +13,8 @@
 #include <string>
 
 int main() {
-  if (KelnSDKVersionNumber != 1.0 ||
-      std::strcmp(reinterpret_cast<const char*>(KelnSDKVersionString), "@(#)PROGRAM:KelnSDK  PROJECT:KelnSDK-1\n") != 0) {
+  if (KelnSDKVersionNumber != 1.0 || std::strcmp(reinterpret_cast<const char*>(KelnSDKVersionString),
+                                                 "@(#)PROGRAM:KelnSDK  PROJECT:KelnSDK-1\n") != 0) {
     std::cerr << "unexpected version symbols\n";
     return 1;
   }
