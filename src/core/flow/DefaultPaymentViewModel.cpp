@@ -5,8 +5,8 @@
 
 #include <keln/core/KelnSDKError.h>
 #include <keln/platform/MainQueue.h>
+#include <keln/platform/PaymentAuthorizationViewController.h>
 #include <keln/platform/ViewController.h>
-#include <keln/presentation/ApplePayManager.h>
 
 #include "core/flow/CardItemAccess.h"
 #include "core/flow/CheckoutRequestBuilder.h"
@@ -48,7 +48,9 @@ void DefaultPaymentViewModel::handleCheckoutResponse(Result<CheckoutResponseDTO>
   transactionResponse_ = std::move(result).value();
   const auto& methods = transactionResponse_->paymentMethodList();
   const bool walletListed = std::find(methods.begin(), methods.end(), "XPAY") != methods.end();
-  const bool showMenu = walletListed && ApplePayManager::shared()->isApplePayAvailable();
+  // The device's wallet answers directly (as the wallet manager's availability test does):
+  // the flow does not reach up into the screens' layer.
+  const bool showMenu = walletListed && passkit::PaymentAuthorizationViewController::canMakePayments();
   if (completion) completion(Result<PaymentEvent>::success(showMenu ? PaymentEvent::native : PaymentEvent::webviewTLX));
 }
 
