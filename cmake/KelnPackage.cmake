@@ -26,8 +26,9 @@ function(keln_shipped_library target output)
     PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output} LINKER_LANGUAGE CXX
     VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR} SOVERSION ${PROJECT_VERSION_MAJOR})
-  target_link_options(${target} PRIVATE -Wl,--gc-sections -Wl,--as-needed -Wl,--no-undefined
-                      $<$<BOOL:${KELN_SANITIZE}>:-fsanitize=address,undefined>)
+  target_link_options(${target} PRIVATE -Wl,--gc-sections -Wl,--as-needed -Wl,--no-undefined)
+  # The checkers' builds link their runtimes in as the layers were compiled for them.
+  target_link_libraries(${target} PRIVATE $<BUILD_INTERFACE:keln_options>)
 endfunction()
 
 keln_shipped_library(KelnSDK KelnSDK ${KELN_SDK_LAYERS})
