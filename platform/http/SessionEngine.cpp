@@ -372,13 +372,14 @@ void SessionEngine::transferDone(CURL* easy, CURLcode code) {
   std::optional<std::string> data;
   if (transfer->bodyReceived && !transfer->tooLarge) data = std::move(transfer->body);
   DataResponse outcome(std::move(transfer->urlRequest), std::move(response), std::move(data), error);
-  const std::shared_ptr<DataRequest> request = transfer->request;
-  recycle(std::move(transfer));
+  const std::shared_ptr<DataRequest> request = std::move(transfer->request);
+  // The outcome goes on its way first; taking back the handle is no part of the reply.
   if (error) {
     attemptFailed(request, std::move(outcome));
   } else {
     finish(request, std::move(outcome));
   }
+  recycle(std::move(transfer));
 }
 
 std::shared_ptr<const Error> SessionEngine::validateReply(const DataRequest& request, const Transfer& transfer) const {
