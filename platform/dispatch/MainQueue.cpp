@@ -1,6 +1,13 @@
 #include <keln/platform/MainQueue.h>
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <system_error>
 
 namespace keln::dispatch {
 namespace {
@@ -32,7 +39,19 @@ MainQueue& MainQueue::main() {
   return *queue;
 }
 
-MainQueue::MainQueue() : clock_(std::make_shared<SystemClock>()) {}
+namespace {
+
+int makeWakeDescriptor() {
+  const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (fd < 0) throw std::system_error(errno, std::generic_category(), "main queue: eventfd");
+  return fd;
+}
+
+}  // namespace
+
+MainQueue::MainQueue() : wakeFd_(makeWakeDescriptor()), clock_(std::make_shared<SystemClock>()) {}
+
+MainQueue::~MainQueue() { ::close(wakeFd_); }
 
 void MainQueue::async(Task task) {
   {
@@ -73,6 +92,7 @@ bool MainQueue::runOneLocked(std::unique_lock<std::mutex>& lock) {
 }
 
 std::size_t MainQueue::runPending() {
+  if (IOSource* source = ioSource_.load()) source->step();
   std::unique_lock lock(mutex_);
   std::size_t count = 0;
   while (runOneLocked(lock)) ++count;
@@ -96,10 +116,46 @@ bool MainQueue::runUntil(const std::function<bool()>& condition, Duration timeou
     } else if (!timers_.empty()) {
       wakeAt = std::min(wakeAt, timers_.front().deadline);
     }
-    wakeUp_.wait_until(lock, wakeAt);
+    waitAndStep(lock, wakeAt);
   }
   lock.unlock();
   return condition();
+}
+
+void MainQueue::waitAndStep(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point wakeAt) {
+  IOSource* const source = ioSource_.load();
+  if (source) {
+    if (const auto due = source->timeUntilDeadline()) {
+      wakeAt = std::min(wakeAt, std::chrono::steady_clock::now() + std::max(Duration::zero(), *due));
+    }
+  }
+  sleeping_ = true;
+  lock.unlock();
+  pollfd descriptors[2] = {{wakeFd_, POLLIN, 0}, {source ? source->descriptor() : -1, POLLIN, 0}};
+  const auto wait = std::max(Duration::zero(), wakeAt - std::chrono::steady_clock::now());
+  const auto wholeSeconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+  const timespec limit{static_cast<time_t>(wholeSeconds.count()),
+                       static_cast<long>(std::chrono::nanoseconds(wait - wholeSeconds).count())};
+  const int ready = ::ppoll(descriptors, source ? 2 : 1, &limit, nullptr);
+  lock.lock();
+  sleeping_ = false;
+  lock.unlock();
+  if (ready > 0 && descriptors[0].revents != 0) {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const auto drained = ::read(wakeFd_, &count, sizeof count);
+  }
+  if (source) stepIOIfDue(ready > 0 && descriptors[1].revents != 0);
+  lock.lock();
+}
+
+void MainQueue::stepIOIfDue(bool readable) {
+  IOSource* const source = ioSource_.load();
+  if (!source) return;
+  if (!readable) {
+    const auto due = source->timeUntilDeadline();
+    if (!due || *due > Duration::zero()) return;
+  }
+  source->step();
 }
 
 void MainQueue::runFor(Duration duration) {
@@ -138,11 +194,16 @@ void MainQueue::wake() { notifyWaiters(); }
 
 void MainQueue::notifyWaiters() {
   std::shared_ptr<const WakeHandler> handler;
+  bool sleeping = false;
   {
     std::lock_guard lock(mutex_);
     handler = wakeHandler_;
+    sleeping = sleeping_;
   }
-  wakeUp_.notify_all();
+  if (sleeping) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = ::write(wakeFd_, &one, sizeof one);
+  }
   if (handler) (*handler)();
 }
 
@@ -152,10 +213,26 @@ void MainQueue::setWakeHandler(WakeHandler handler) {
 }
 
 std::optional<Duration> MainQueue::timeUntilNextTask() const {
+  std::optional<Duration> next;
+  if (const IOSource* source = ioSource_.load()) next = source->timeUntilDeadline();
   std::lock_guard lock(mutex_);
   if (!ready_.empty()) return Duration::zero();
-  if (timers_.empty()) return std::nullopt;
-  return std::max(Duration::zero(), timers_.front().deadline - clock_->now());
+  if (!timers_.empty()) {
+    const Duration task = std::max(Duration::zero(), timers_.front().deadline - clock_->now());
+    next = next ? std::min(*next, task) : task;
+  }
+  if (next) next = std::max(Duration::zero(), *next);
+  return next;
+}
+
+void MainQueue::setIOSource(IOSource* source) {
+  ioSource_.store(source);
+  notifyWaiters();
+}
+
+int MainQueue::ioDescriptor() const {
+  const IOSource* source = ioSource_.load();
+  return source ? source->descriptor() : -1;
 }
 
 }  // namespace keln::dispatch

@@ -53,7 +53,7 @@ class DataRequest : public std::enable_shared_from_this<DataRequest> {
   std::weak_ptr<SessionEngine> engine_;
   const std::shared_ptr<const URLRequestConvertible> convertible_;
   RequestInterceptor* const interceptor_;
-  // Set before the request starts, then read on the I/O thread only.
+  // Set before the request starts, then read on the main thread only.
   bool validates_ = false;
   Completion completion_;
   bool started_ = false;

@@ -39,7 +39,7 @@ class RetryResult {
 };
 
 // Changes the request of every attempt before it is sent (adds credentials, ...). Runs on
-// the session's I/O thread. Throwing (a keln::Error or anything else) fails the attempt
+// the main thread. Throwing (a keln::Error or anything else) fails the attempt
 // with requestAdaptationFailed, which the retrier is then asked about.
 class RequestAdapter {
  public:
@@ -52,7 +52,7 @@ class RequestAdapter {
 
 // Decides, after every failed attempt of a request, whether to try again. `request`
 // tells how many retries were made so far (retryCount(): 0 after the first attempt).
-// Runs on the session's I/O thread. An exception counts as doNotRetry.
+// Runs on the main thread. An exception counts as doNotRetry.
 class RequestRetrier {
  public:
   virtual ~RequestRetrier() = default;

@@ -30,12 +30,11 @@ struct SessionConfiguration {
   static SessionConfiguration defaultConfiguration() { return {}; }
 };
 
-// A set of HTTP(S) requests sharing one I/O thread and one cache of open connections
-// (kept alive and reused). Requests are sent on the session's I/O thread, started by its
-// first request (a thread left parked by an ended session is taken when there is one);
-// adapters, retriers and convertibles run there; completions run on the main queue.
-// Retry delays are measured on the main queue's clock, so the main queue must be driven
-// for a delayed retry to happen. The trusted authorities are loaded once per process, and
+// A set of HTTP(S) requests sharing one cache of open connections (kept alive and
+// reused). A session's I/O happens on the main thread, inside the main queue's waits (see
+// MainQueue::IOSource), so requests progress only while the main queue is driven; there
+// the convertibles, adapters and retriers run, and the completions, as main-queue tasks.
+// Retry delays are measured on the main queue's clock. The trusted authorities are loaded once per process, and
 // TLS sessions are resumed across all the sessions that trust the same authorities.
 // Redirects are followed only within the origin of the request (see RedirectPolicy.h); any
 // other fails the attempt. No header field goes out that the request does not hold, apart

@@ -11,6 +11,7 @@
 
 #include "foundation/Unicode.h"
 #include "http/CurlErrorMapping.h"
+#include "http/IOLoop.h"
 #include "http/RequestError.h"
 #include "http/URLError.h"
 
@@ -90,88 +91,105 @@ SessionEngine::SessionEngine(Session& owner, const SessionConfiguration& configu
   multi_ = curl_multi_init();
   if (!multi_)
     throw URLError(URLError::Code::unknown, "", CURLE_FAILED_INIT, "HTTP session: libcurl could not be set up");
+  curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, &SessionEngine::onSocket);
+  curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
+  curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &SessionEngine::onTimer);
+  curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
 }
 
 SessionEngine::~SessionEngine() {
-  stop();
+  stopped_ = true;
   releaseResources();
 }
 
 void SessionEngine::stop() {
-  {
-    std::lock_guard lock(mutex_);
-    if (stopping_) return;
-    stopping_ = true;
-  }
-  stopped_.store(true);
-  curl_multi_wakeup(multi_);
-  if (!loop_) return releaseResources();
-  // Stopped from an adapter or retrier: the loop ends after the current step and
-  // releases everything with the last reference to the engine.
-  if (loop_->isCurrentThread()) return;
-  loop_->wait();
-  releaseResources();
+  if (stopped_) return;
+  stopped_ = true;
+  if (busyDepth_ == 0) releaseResources();
+}
+
+template <typename Work>
+void SessionEngine::busy(Work&& work) {
+  const std::shared_ptr<SessionEngine> self = shared_from_this();
+  struct Depth {
+    SessionEngine& engine;
+    explicit Depth(SessionEngine& e) : engine(e) { ++engine.busyDepth_; }
+    ~Depth() {
+      if (--engine.busyDepth_ == 0 && engine.stopped_) engine.releaseResources();
+    }
+  } depth(*this);
+  work();
 }
 
 void SessionEngine::releaseResources() {
   if (!multi_) return;
-  for (auto& [easy, transfer] : transfers_) curl_multi_remove_handle(multi_, easy);
-  transfers_.clear();
+  // Taken out first: what they hold (completions and what those capture) may reach back
+  // into this engine while it is let go of.
+  auto transfers = std::move(transfers_);
+  auto unfinished = std::move(unfinished_);
+  for (auto& [easy, transfer] : transfers) curl_multi_remove_handle(multi_, easy);
   for (CURL* easy : idleHandles_) curl_easy_cleanup(easy);
   idleHandles_.clear();
-  unfinished_.clear();
-  {
-    std::lock_guard lock(mutex_);
-    commands_.clear();
-  }
   curl_multi_cleanup(multi_);
   multi_ = nullptr;
+  if (loopId_ != 0) IOLoop::shared().remove(std::exchange(loopId_, 0));
 }
 
-void SessionEngine::post(Command command) {
-  {
-    std::lock_guard lock(mutex_);
-    if (stopping_) return;
-    commands_.push_back(std::move(command));
-    if (!loop_) {
-      // The first command starts the loop, which finds it waiting without a wake-up.
-      loop_ = IOThreadPool::start([self = shared_from_this()] { self->run(); });
-      return;
-    }
-  }
-  curl_multi_wakeup(multi_);
+void SessionEngine::submit(std::shared_ptr<DataRequest> request) {
+  dispatch::MainQueue::main().async([engine = weak_from_this(), request = std::move(request)] {
+    if (auto self = engine.lock()) self->busy([&] { self->start(request); });
+  });
 }
 
-void SessionEngine::run() {
-  // Swapped with the shared list, so that both keep their storage from round to round.
-  std::vector<Command> commands;
-  while (true) {
-    {
-      std::lock_guard lock(mutex_);
-      if (stopping_) return;
-      commands.swap(commands_);
-    }
-    for (Command& command : commands) handle(std::move(command));
-    commands.clear();
+void SessionEngine::socketReady(int socket, int mask) {
+  busy([&] {
+    if (!stopped_) act(socket, mask);
+  });
+}
 
-    int running = 0;
-    curl_multi_perform(multi_, &running);
-    int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
-      if (message->msg == CURLMSG_DONE) transferDone(message->easy_handle, message->data.result);
-    }
-    curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+void SessionEngine::deadlinePassed() {
+  busy([&] {
+    if (!stopped_) act(CURL_SOCKET_TIMEOUT, 0);
+  });
+}
+
+void SessionEngine::act(curl_socket_t socket, int mask) {
+  int running = 0;
+  curl_multi_socket_action(multi_, socket, mask, &running);
+  int queued = 0;
+  while (!stopped_) {
+    CURLMsg* message = curl_multi_info_read(multi_, &queued);
+    if (!message) break;
+    if (message->msg == CURLMSG_DONE) transferDone(message->easy_handle, message->data.result);
   }
 }
 
-void SessionEngine::handle(Command command) {
-  if (command.kind == Command::Kind::start) {
-    unfinished_[command.request.get()] = command.request;
-  } else {
-    if (!unfinished_.contains(command.request.get())) return;
-    command.request->retryCount_.fetch_add(1);
-  }
-  startAttempt(command.request);
+int SessionEngine::onSocket(CURL*, curl_socket_t socket, int what, void* context, void*) {
+  const auto* engine = static_cast<SessionEngine*>(context);
+  if (engine->loopId_ != 0) IOLoop::shared().watch(engine->loopId_, socket, what);
+  return 0;
+}
+
+int SessionEngine::onTimer(CURLM*, long milliseconds, void* context) {
+  const auto* engine = static_cast<SessionEngine*>(context);
+  if (engine->loopId_ == 0) return 0;
+  std::optional<IOLoop::TimePoint> deadline;
+  if (milliseconds >= 0) deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  IOLoop::shared().setDeadline(engine->loopId_, deadline);
+  return 0;
+}
+
+void SessionEngine::start(const std::shared_ptr<DataRequest>& request) {
+  if (stopped_) return;
+  if (loopId_ == 0) loopId_ = IOLoop::shared().add(weak_from_this());
+  unfinished_[request.get()] = request;
+  startAttempt(request);
+}
+
+void SessionEngine::retry(const std::shared_ptr<DataRequest>& request) {
+  if (stopped_ || !unfinished_.contains(request.get())) return;
+  request->retryCount_.fetch_add(1);
+  startAttempt(request);
 }
 
 void SessionEngine::startAttempt(const std::shared_ptr<DataRequest>& request) {
@@ -203,6 +221,7 @@ void SessionEngine::startAttempt(const std::shared_ptr<DataRequest>& request) {
   CURL* easy = transfer->easy;
   transfers_[easy] = std::move(transfer);
   curl_multi_add_handle(multi_, easy);
+  act(CURL_SOCKET_TIMEOUT, 0);  // under way at once, without a turn of the loop
 }
 
 std::unique_ptr<SessionEngine::Transfer> SessionEngine::makeTransfer(const std::shared_ptr<DataRequest>& request,
@@ -422,16 +441,23 @@ void SessionEngine::attemptFailed(const std::shared_ptr<DataRequest>& request, D
     }
   }
   switch (decision.kind()) {
-    case RetryResult::Kind::retry: post(Command{Command::Kind::retry, request}); return;
+    case RetryResult::Kind::retry:
     case RetryResult::Kind::retryWithDelay: {
-      const double seconds = std::isfinite(decision.delay()) ? std::clamp(decision.delay(), 0.0, 1e7) : 0.0;
-      const auto delay = std::chrono::duration_cast<dispatch::Duration>(std::chrono::duration<double>(seconds));
-      dispatch::MainQueue::main().asyncAfter(
-          delay, [engine = weak_from_this(), waiting = std::weak_ptr<DataRequest>(request)] {
-            auto self = engine.lock();
-            auto request = waiting.lock();
-            if (self && request) self->post(Command{Command::Kind::retry, std::move(request)});
-          });
+      double seconds = 0;
+      if (decision.kind() == RetryResult::Kind::retryWithDelay && std::isfinite(decision.delay())) {
+        seconds = std::clamp(decision.delay(), 0.0, 1e7);
+      }
+      auto again = [engine = weak_from_this(), waiting = std::weak_ptr<DataRequest>(request)] {
+        auto self = engine.lock();
+        auto request = waiting.lock();
+        if (self && request) self->busy([&] { self->retry(request); });
+      };
+      if (seconds > 0) {
+        const auto delay = std::chrono::duration_cast<dispatch::Duration>(std::chrono::duration<double>(seconds));
+        dispatch::MainQueue::main().asyncAfter(delay, std::move(again));
+      } else {
+        dispatch::MainQueue::main().async(std::move(again));
+      }
       return;
     }
     case RetryResult::Kind::doNotRetryWithError: {

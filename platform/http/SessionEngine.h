@@ -2,9 +2,8 @@
 
 // Internal: the I/O side of a Session.
 
-#include <atomic>
+#include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -13,42 +12,43 @@
 
 #include "http/DataRequest.h"
 #include "http/DataResponse.h"
-#include "http/IOThreadPool.h"
 #include "http/RedirectPolicy.h"
 #include "http/Session.h"
 #include "http/TLSTrust.h"
 
 namespace keln::http {
 
-// The I/O side of a Session: one loop, on a thread of the IOThreadPool, driving one
-// libcurl multi handle, whose connection cache keeps connections open between requests.
-// Easy handles are kept and reset for later attempts; trusted authorities, TLS sessions
-// and host name resolutions come from the process-wide TLSTrust. The members at the end
-// are touched by the I/O loop only, and by the thread that stopped it once it has ended.
+// The I/O side of a Session: one libcurl multi handle, whose connection cache keeps
+// connections open between requests, driven on the main thread by the IOLoop. Easy
+// handles are kept and reset for later attempts; trusted authorities, TLS sessions and
+// host name resolutions come from the process-wide TLSTrust.
+//
+// Main thread only, apart from submit().
 class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
  public:
   SessionEngine(Session& owner, const SessionConfiguration& configuration);
   ~SessionEngine();
 
-  // Cancels everything and waits for the I/O loop to end. Idempotent.
+  // Cancels everything and lets go of the connections. Idempotent. Called from an adapter,
+  // a retrier or any other code the engine is running, it takes effect at once and the
+  // resources go when that code has returned.
   void stop();
-  bool stopped() const { return stopped_.load(); }
+  bool stopped() const { return stopped_; }
 
   std::shared_ptr<DataRequest> makeRequest(std::shared_ptr<const URLRequestConvertible> convertible,
                                            RequestInterceptor* interceptor) {
     return std::shared_ptr<DataRequest>(new DataRequest(weak_from_this(), std::move(convertible), interceptor));
   }
 
-  // Any thread. The first request starts the I/O loop, which holds the engine until it
-  // ends.
-  void submit(std::shared_ptr<DataRequest> request) { post(Command{Command::Kind::start, std::move(request)}); }
+  // Any thread: the request starts from the main queue.
+  void submit(std::shared_ptr<DataRequest> request);
+
+  // From the IOLoop: `socket` is ready as `mask` (CURL_CSELECT_*) tells, or the deadline
+  // libcurl asked for has passed.
+  void socketReady(int socket, int mask);
+  void deadlinePassed();
 
  private:
-  struct Command {
-    enum class Kind { start, retry } kind;
-    std::shared_ptr<DataRequest> request;
-  };
-
   // One attempt handed to libcurl.
   struct Transfer {
     std::shared_ptr<DataRequest> request;
@@ -72,12 +72,17 @@ class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
     }
   };
 
-  void post(Command command);
+  // Runs `work` with the engine held, releasing the resources afterwards if it was
+  // stopped meanwhile.
+  template <typename Work>
+  void busy(Work&& work);
   void releaseResources();
-  void run();
-  void handle(Command command);
+  void start(const std::shared_ptr<DataRequest>& request);
+  void retry(const std::shared_ptr<DataRequest>& request);
   void startAttempt(const std::shared_ptr<DataRequest>& request);
   std::unique_ptr<Transfer> makeTransfer(const std::shared_ptr<DataRequest>& request, URLRequest urlRequest);
+  // Hands libcurl `socket` (or CURL_SOCKET_TIMEOUT) and takes the transfers it finished.
+  void act(curl_socket_t socket, int mask);
   void transferDone(CURL* easy, CURLcode code);
   // Takes back the easy handle of a finished transfer (removed from the multi handle).
   void recycle(std::unique_ptr<Transfer> transfer);
@@ -85,6 +90,8 @@ class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
   void finish(const std::shared_ptr<DataRequest>& request, DataResponse response);
   std::shared_ptr<const Error> validateReply(const DataRequest& request, const Transfer& transfer) const;
 
+  static int onSocket(CURL* easy, curl_socket_t socket, int what, void* engine, void* socketData);
+  static int onTimer(CURLM* multi, long milliseconds, void* engine);
   static size_t onBody(char* data, size_t size, size_t count, void* transfer);
   static size_t onHeader(char* data, size_t size, size_t count, void* transfer);
 
@@ -92,14 +99,10 @@ class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
   const SessionConfiguration configuration_;
   const TLSTrust& trust_;
   CURLM* multi_ = nullptr;
-  std::shared_ptr<IOThreadPool::Run> loop_;  // started under mutex_ by the first command; stable once stopping_
-  std::atomic<bool> stopped_{false};
+  std::uint32_t loopId_ = 0;  // in the IOLoop; 0 until the first request
+  bool stopped_ = false;
+  int busyDepth_ = 0;
 
-  std::mutex mutex_;
-  std::vector<Command> commands_;  // guarded by mutex_
-  bool stopping_ = false;          // guarded by mutex_
-
-  // I/O thread only.
   std::unordered_map<DataRequest*, std::shared_ptr<DataRequest>> unfinished_;
   std::unordered_map<CURL*, std::unique_ptr<Transfer>> transfers_;
   std::vector<CURL*> idleHandles_;

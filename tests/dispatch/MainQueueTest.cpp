@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cstdint>
+#include <stdexcept>
 #include <thread>
 
 namespace keln::dispatch {
@@ -126,6 +130,73 @@ TEST(MainQueue, AnEventLoopIsToldOfEveryPostAndSeesTheNextDeadline) {
   queue.setWakeHandler(nullptr);
   queue.async([] {});
   EXPECT_EQ(wakes.load(), 4);
+}
+
+// A pipe whose reading end is the descriptor, with a deadline on the system clock.
+class PipeSource final : public MainQueue::IOSource {
+ public:
+  PipeSource() {
+    if (::pipe2(ends_, O_NONBLOCK | O_CLOEXEC) != 0) throw std::runtime_error("pipe2");
+  }
+  ~PipeSource() override {
+    ::close(ends_[0]);
+    ::close(ends_[1]);
+  }
+  void makeReadable() { [[maybe_unused]] auto written = ::write(ends_[1], "x", 1); }
+  void setDeadline(TimePoint deadline) { deadline_.store(deadline.time_since_epoch().count()); }
+
+  int descriptor() const override { return ends_[0]; }
+  std::optional<Duration> timeUntilDeadline() const override {
+    const auto deadline = deadline_.load();
+    if (deadline == kNone) return std::nullopt;
+    return std::max(Duration::zero(), TimePoint(Duration(deadline)) - std::chrono::steady_clock::now());
+  }
+  void step() override {
+    ++steps;
+    char drained = 0;
+    while (::read(ends_[0], &drained, 1) > 0) {
+    }
+    if (timeUntilDeadline() == Duration::zero()) deadline_.store(kNone);
+  }
+
+  std::atomic<int> steps{0};
+
+ private:
+  static constexpr Duration::rep kNone = INT64_MAX;
+  int ends_[2] = {-1, -1};
+  std::atomic<Duration::rep> deadline_{kNone};
+};
+
+TEST(MainQueue, WaitsStepTheIOSourceWhenItsDescriptorIsReadableOrItsDeadlinePasses) {
+  MainQueue queue;
+  PipeSource source;
+  queue.setIOSource(&source);
+  EXPECT_EQ(queue.ioDescriptor(), source.descriptor());
+
+  std::thread writer([&] {
+    std::this_thread::sleep_for(20ms);
+    source.makeReadable();
+  });
+  EXPECT_TRUE(queue.runUntil([&] { return source.steps.load() == 1; }, 5s)) << "readable, with no task posted";
+  writer.join();
+
+  source.setDeadline(std::chrono::steady_clock::now() + 30ms);
+  const auto wait = queue.timeUntilNextTask();
+  ASSERT_TRUE(wait.has_value()) << "an event loop sees the source's deadline";
+  EXPECT_LE(*wait, Duration(30ms));
+  EXPECT_TRUE(queue.runUntil([&] { return source.steps.load() == 2; }, 5s)) << "deadline passed";
+  EXPECT_EQ(queue.timeUntilNextTask(), std::nullopt);
+
+  queue.runFor(30ms);
+  EXPECT_EQ(source.steps.load(), 2) << "nothing ready, nothing due: no step";
+  queue.runPending();
+  EXPECT_EQ(source.steps.load(), 3) << "an event loop's runPending() steps it";
+
+  queue.setIOSource(nullptr);
+  EXPECT_EQ(queue.ioDescriptor(), -1);
+  source.makeReadable();
+  queue.runFor(20ms);
+  EXPECT_EQ(source.steps.load(), 3);
 }
 
 }  // namespace

@@ -196,9 +196,9 @@ TEST_F(PaymentSoakTest, AThousandPaymentsKeepTheHeapFlat) {
   };
 
   // Each figure is the least of several samples taken between payments: what a payment
-  // still holds while its session winds down on other threads (the gateway's too) comes
-  // and goes, and only what stays counts. A leak grows the heap in both halves of the run;
-  // a cache or pool that settles once under load (a parked I/O thread more) grows one.
+  // still holds while its session winds down (and the gateway's threads) comes and goes,
+  // and only what stays counts. A leak grows the heap in both halves of the run; a cache
+  // or pool that settles once under load grows one.
   constexpr int kSamples = 20;
   constexpr int kMiddle = (kWarmUp + kPayments) / 2;
   constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();

@@ -28,9 +28,8 @@ namespace keln {
 // which the client goes. A client owned otherwise must outlive its requests: destroying
 // it cancels them, and their completions never run.
 //
-// The client is the interceptor of its own requests: adapt() and retry() run on the
-// session's I/O thread and read only the immutable configuration and limits. Everything
-// else is main-thread only.
+// The client is the interceptor of its own requests: adapt() and retry() read only the
+// immutable configuration and limits. Main thread only.
 class DefaultNetworkClient final : public NetworkClient,
                                    public http::RequestInterceptor,
                                    public std::enable_shared_from_this<DefaultNetworkClient> {
@@ -65,10 +64,9 @@ class DefaultNetworkClient final : public NetworkClient,
   // or "Incorrect token" at the first fault, in that order.
   void validateConfiguration() const;
 
-  // Adds "Authorization: Bearer <token>" and "X-IBM-Client-Id: <client id>". I/O thread.
+  // Adds "Authorization: Bearer <token>" and "X-IBM-Client-Id: <client id>".
   http::URLRequest adapt(http::URLRequest urlRequest, http::Session& session) override;
   // Retries after retryDelay() while the request's retry count is below retryLimit().
-  // I/O thread.
   http::RetryResult retry(http::DataRequest& request, http::Session& session, const Error& error) override;
 
   // Turns the session's outcome into the body or the error, logging it. Main queue.
