@@ -1,7 +1,10 @@
 #include <keln/platform/JSONCoding.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <unordered_map>
 
 #include "foundation/JSONValue.h"
 #include "foundation/NumberText.h"
@@ -81,12 +84,78 @@ std::string EncodingError::localizedDescription() const {
   return "The data couldn\u2019t be written because it isn\u2019t in the correct format.";
 }
 
+// --- Coding paths of a parsed document --------------------------------------------------
+
+// The coding path of any value of one parsed document, worked out on demand: decoding a
+// document that reads well never builds a path. The first request indexes every value's
+// parent; the paths handed out stay alive, unchanged, as long as the document. Safe to use
+// from several threads at once, as reading the document is.
+class DocumentPaths {
+ public:
+  explicit DocumentPaths(const json& root) : root_(&root) {}
+  DocumentPaths(const DocumentPaths&) = delete;
+  DocumentPaths& operator=(const DocumentPaths&) = delete;
+
+  // `value` is the document's root or one of the values inside it.
+  const CodingPath& pathOf(const json& value) const {
+    const std::lock_guard lock(mutex_);
+    auto known = paths_.find(&value);
+    if (known != paths_.end()) return known->second;
+    if (!indexed_) indexParents();
+    CodingPath path;
+    for (auto link = links_.find(&value); link != links_.end(); link = links_.find(link->second.parent)) {
+      const Link& step = link->second;
+      path.push_back(step.key ? *step.key : "Index " + std::to_string(step.index));
+    }
+    std::reverse(path.begin(), path.end());
+    return paths_.emplace(&value, std::move(path)).first->second;
+  }
+
+ private:
+  // How a value hangs from its parent: under `key` in an object, at `index` in an array.
+  struct Link {
+    const json* parent;
+    const std::string* key;
+    std::size_t index;
+  };
+
+  // Iterative, as documents may nest as deep as the parser allows.
+  void indexParents() const {
+    std::vector<const json*> pending{root_};
+    while (!pending.empty()) {
+      const json* node = pending.back();
+      pending.pop_back();
+      if (node->is_object()) {
+        for (const auto& [key, child] : node->get_ref<const json::object_t&>()) {
+          links_.emplace(&child, Link{node, &key, 0});
+          if (child.is_structured()) pending.push_back(&child);
+        }
+      } else if (node->is_array()) {
+        std::size_t index = 0;
+        for (const json& child : node->get_ref<const json::array_t&>()) {
+          links_.emplace(&child, Link{node, nullptr, index++});
+          if (child.is_structured()) pending.push_back(&child);
+        }
+      }
+    }
+    indexed_ = true;
+  }
+
+  const json* root_;
+  mutable std::mutex mutex_;
+  mutable bool indexed_ = false;
+  mutable std::unordered_map<const json*, Link> links_;
+  mutable std::unordered_map<const json*, CodingPath> paths_;
+};
+
 // --- Decoder ---------------------------------------------------------------------------
 
 Decoder::Decoder(const json& value, CodingPath codingPath) : value_(&value), codingPath_(std::move(codingPath)) {}
 
+const CodingPath& Decoder::codingPath() const { return paths_ ? paths_->pathOf(*value_) : codingPath_; }
+
 void Decoder::fail(DecodingError::Kind kind, std::string debugDescription) const {
-  throw DecodingError(kind, codingPath_, std::move(debugDescription));
+  throw DecodingError(kind, codingPath(), std::move(debugDescription));
 }
 
 void Decoder::typeMismatch(std::string_view expected) const {
@@ -120,6 +189,7 @@ Decoder Decoder::nested(std::string_view key) const {
   if (it == value_->end()) {
     fail(DecodingError::Kind::keyNotFound, "No value associated with key \"" + std::string(key) + "\".");
   }
+  if (paths_) return Decoder(paths_, *it);
   return Decoder(*it, appending(codingPath_, std::string(key)));
 }
 
@@ -127,6 +197,7 @@ std::optional<Decoder> Decoder::nestedIfPresent(std::string_view key) const {
   requireObject();
   auto it = value_->find(key);
   if (it == value_->end() || it->is_null()) return std::nullopt;
+  if (paths_) return Decoder(paths_, *it);
   return Decoder(*it, appending(codingPath_, std::string(key)));
 }
 
@@ -178,7 +249,11 @@ std::vector<Decoder> Decoder::elements() const {
   result.reserve(value_->size());
   std::size_t index = 0;
   for (const auto& element : *value_) {
-    result.emplace_back(element, appending(codingPath_, "Index " + std::to_string(index++)));
+    if (paths_) {
+      result.push_back(Decoder(paths_, element));
+    } else {
+      result.emplace_back(element, appending(codingPath_, "Index " + std::to_string(index++)));
+    }
   }
   return result;
 }
@@ -222,6 +297,13 @@ Encoder Encoder::appendElement() {
 
 // --- Documents -------------------------------------------------------------------------
 
+struct JSONDocument::Contents {
+  explicit Contents(json parsed) : value(std::move(parsed)), paths(value) {}
+
+  json value;
+  DocumentPaths paths;
+};
+
 JSONDocument::JSONDocument(std::string_view text) {
   // The parser stops at a NUL byte as at the end of the text, which would accept what
   // follows it. JSON allows no raw NUL anywhere (inside a string it must be escaped).
@@ -229,7 +311,7 @@ JSONDocument::JSONDocument(std::string_view text) {
     throw DecodingError(DecodingError::Kind::dataCorrupted, {}, "The given data was not valid JSON.");
   }
   try {
-    value_ = std::make_unique<json>(json::parse(text));
+    contents_ = std::make_unique<Contents>(json::parse(text));
   } catch (const json::exception&) {
     throw DecodingError(DecodingError::Kind::dataCorrupted, {}, "The given data was not valid JSON.");
   }
@@ -239,7 +321,7 @@ JSONDocument::~JSONDocument() = default;
 JSONDocument::JSONDocument(JSONDocument&&) noexcept = default;
 JSONDocument& JSONDocument::operator=(JSONDocument&&) noexcept = default;
 
-Decoder JSONDocument::root() const { return Decoder(*value_, {}); }
+Decoder JSONDocument::root() const { return Decoder(&contents_->paths, contents_->value); }
 
 std::string JSONEncoder::encodeWith(const std::function<void(Encoder&)>& write) const {
   ordered_json root;

@@ -115,6 +115,38 @@ TEST(JSONCoding, DecodingRules) {
   }
 }
 
+// Decoders of a document, the public constructor's decoders with a starting path, and
+// nested decoders whose parents are gone all name the same paths.
+TEST(JSONCoding, CodingPathsOfNestedDecoders) {
+  const JSONDocument document(R"({"a":{"b":[{"c":{"d":[null,{"e":"x"}]}}]},"f":[[1,2],[3,{"g":true}]]})");
+  const auto path = [](const Decoder& decoder) { return describeCodingPath(decoder.codingPath()); };
+  const auto failurePath = [](const auto& read) {
+    try {
+      read();
+    } catch (const DecodingError& error) {
+      return describeCodingPath(error.codingPath());
+    }
+    return std::string("no error");
+  };
+  EXPECT_EQ(path(document.root()), "");
+  // Each decoder below is made from a temporary parent that no longer exists when it is read.
+  EXPECT_EQ(failurePath([&] { document.root().nested("a").nested("b").elements()[0].nested("c").elements(); }),
+            "a.b.Index 0.c");
+  EXPECT_EQ(failurePath([&] { document.root().nested("a").decodeInt(); }), "a");
+  const Decoder e = document.root().nested("a").nested("b").elements()[0].nested("c").nested("d").elements()[1];
+  EXPECT_EQ(path(e), "a.b.Index 0.c.d.Index 1");
+  EXPECT_EQ(failurePath([&] { e.nested("e").decodeBool(); }), "a.b.Index 0.c.d.Index 1.e");
+  EXPECT_EQ(failurePath([&] { e.nested("missing"); }), "a.b.Index 0.c.d.Index 1");
+  const Decoder g = document.root().nested("f").elements()[1].elements()[1].nested("g");
+  EXPECT_EQ(failurePath([&] { g.decodeString(); }), "f.Index 1.Index 1.g");
+  EXPECT_EQ(path(document.root().nested("f").elements()[0].elements()[1]), "f.Index 0.Index 1");
+
+  const nlohmann::json value = nlohmann::json::parse(R"({"list":[{"name":1}]})");
+  const Decoder started(value, {"outer", "Index 3"});
+  EXPECT_EQ(failurePath([&] { started.decode<std::vector<Inner>>("list"); }), "outer.Index 3.list.Index 0.name");
+  EXPECT_EQ(path(started.nested("list").elements()[0]), "outer.Index 3.list.Index 0");
+}
+
 TEST(JSONCoding, DeeplyNestedAndLargeDocumentsFailCleanly) {
   std::string deep(100000, '[');
   EXPECT_THROW(JSONDecoder().decode<Outer>(deep), DecodingError);

@@ -96,13 +96,20 @@ struct Coding {
   static T decode(const Decoder& decoder) { return T::decode(decoder); }
 };
 
+class JSONDocument;
+class DocumentPaths;
+
 // A view of one JSON value while a document is being decoded. Cheap to copy; valid only
 // while the document it reads from is alive (that is, inside a decode operation).
+// Decoders of a JSONDocument learn their coding path from the document only when it is
+// asked for (an error, codingPath()), so a nested decoder may outlive the decoder it was
+// made from; one made by the public constructor carries its path with it.
 class KELN_EXPORT Decoder {
  public:
   Decoder(const nlohmann::json& value, CodingPath codingPath);
 
-  const CodingPath& codingPath() const { return codingPath_; }
+  // Valid while this decoder and its document are alive.
+  const CodingPath& codingPath() const;
 
   // Keyed access; the value must be an object.
   template <typename T>
@@ -137,10 +144,14 @@ class KELN_EXPORT Decoder {
   [[noreturn]] void fail(DecodingError::Kind kind, std::string debugDescription) const;
 
  private:
+  friend class JSONDocument;
+  Decoder(const DocumentPaths* paths, const nlohmann::json& value) : value_(&value), paths_(paths) {}
   void requireObject() const;
   [[noreturn]] void typeMismatch(std::string_view expected) const;
 
   const nlohmann::json* value_;
+  // The document's path index; null when codingPath_ holds the path.
+  const DocumentPaths* paths_ = nullptr;
   CodingPath codingPath_;
 };
 
@@ -232,7 +243,8 @@ class KELN_EXPORT JSONDocument {
   Decoder root() const;
 
  private:
-  std::unique_ptr<nlohmann::json> value_;
+  struct Contents;
+  std::unique_ptr<Contents> contents_;
 };
 
 class KELN_EXPORT JSONEncoder {
