@@ -12,14 +12,11 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
 #include <curl/curl.h>
 #include <openssl/ssl.h>
@@ -176,45 +173,6 @@ class BareCurlQuery {
   std::string body_;
 };
 
-// The two thread hand-offs of a query through the client and nothing else: the main
-// thread wakes a thread parked in libcurl's poll, as a session's I/O thread is, and that
-// thread posts the reply back to the main queue, on which the main thread waits.
-class ThreadHandOff {
- public:
-  ThreadHandOff() : multi_(curl_multi_init()), thread_([this] { serve(); }) {}
-  ~ThreadHandOff() {
-    stopping_.store(true);
-    curl_multi_wakeup(multi_);
-    thread_.join();
-    curl_multi_cleanup(multi_);
-  }
-  ThreadHandOff(const ThreadHandOff&) = delete;
-  ThreadHandOff& operator=(const ThreadHandOff&) = delete;
-
-  void run() {
-    bool done = false;
-    reply_ = [&done] { done = true; };
-    asked_.store(true);
-    curl_multi_wakeup(multi_);
-    keln::dispatch::MainQueue::main().runUntil([&] { return done; }, std::chrono::seconds(60));
-    if (!done) throw std::runtime_error("no hand-off back in time");
-  }
-
- private:
-  void serve() {
-    while (!stopping_.load()) {
-      if (asked_.exchange(false)) keln::dispatch::MainQueue::main().async(reply_);
-      curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
-    }
-  }
-
-  CURLM* multi_;
-  std::atomic<bool> asked_{false};
-  std::atomic<bool> stopping_{false};
-  std::function<void()> reply_;  // set before asked_ is raised
-  std::thread thread_;
-};
-
 double seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
 
 void BM_StatusQueryThroughClient(benchmark::State& state) {
@@ -243,30 +201,21 @@ void BM_StatusQueryClientOverBareCurl(benchmark::State& state) {
   StandardErrorToScratchFile log;
   ClientQuery client(clientGateway->url());
   BareCurlQuery bare(bareGateway->url());
-  ThreadHandOff handOff;
   client.run();
   bare.run();
-  handOff.run();
-  Clock::duration clientTime{}, bareTime{}, handOffTime{};
+  Clock::duration clientTime{}, bareTime{};
   for (auto _ : state) {
     Clock::time_point start = Clock::now();
     client.run();
     Clock::time_point middle = Clock::now();
     bare.run();
-    Clock::time_point end = Clock::now();
-    handOff.run();
-    handOffTime += Clock::now() - end;
-    bareTime += end - middle;
+    bareTime += Clock::now() - middle;
     clientTime += middle - start;
   }
   const double iterations = static_cast<double>(state.iterations());
   state.counters["client_us"] = seconds(clientTime) / iterations * 1e6;
   state.counters["bare_curl_us"] = seconds(bareTime) / iterations * 1e6;
   state.counters["ratio"] = seconds(clientTime) / seconds(bareTime);
-  // What the two hand-offs alone cost, and the least ratio any client with an I/O thread
-  // could reach here, if everything else it does were free.
-  state.counters["hand_offs_us"] = seconds(handOffTime) / iterations * 1e6;
-  state.counters["hand_offs_floor_ratio"] = seconds(bareTime + handOffTime) / seconds(bareTime);
   state.counters["client_connections"] = static_cast<double>(clientGateway->acceptedConnections());
   state.counters["bare_curl_connections"] = static_cast<double>(bareGateway->acceptedConnections());
 }
