@@ -135,10 +135,8 @@ void SessionEngine::releaseResources() {
   if (loopId_ != 0) IOLoop::shared().remove(std::exchange(loopId_, 0));
 }
 
-void SessionEngine::submit(std::shared_ptr<DataRequest> request) {
-  dispatch::MainQueue::main().async([engine = weak_from_this(), request = std::move(request)] {
-    if (auto self = engine.lock()) self->busy([&] { self->start(request); });
-  });
+void SessionEngine::submit(const std::shared_ptr<DataRequest>& request) {
+  busy([&] { start(request); });
 }
 
 void SessionEngine::socketReady(int socket, int mask) {

@@ -23,7 +23,7 @@ namespace keln::http {
 // handles are kept and reset for later attempts; trusted authorities, TLS sessions and
 // host name resolutions come from the process-wide TLSTrust.
 //
-// Main thread only, apart from submit().
+// Main thread only.
 class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
  public:
   SessionEngine(Session& owner, const SessionConfiguration& configuration);
@@ -40,8 +40,9 @@ class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
     return std::shared_ptr<DataRequest>(new DataRequest(weak_from_this(), std::move(convertible), interceptor));
   }
 
-  // Any thread: the request starts from the main queue.
-  void submit(std::shared_ptr<DataRequest> request);
+  // Starts the request's first attempt at once: the adapter runs, and the request goes
+  // out as far as the connection allows without waiting.
+  void submit(const std::shared_ptr<DataRequest>& request);
 
   // From the IOLoop: `socket` is ready as `mask` (CURL_CSELECT_*) tells, or the deadline
   // libcurl asked for has passed.

@@ -383,6 +383,9 @@ TEST_F(SessionTest, ReusesOneConnectionForSequentialRequests) {
     }
     EXPECT_EQ(gateway.acceptedConnections(), 1u);
     for (const auto& request : gateway.requests()) EXPECT_EQ(request.connection, 1u);
+    // Nothing under way: the main queue has no deadline, and an event loop may sleep.
+    MainQueue::main().runFor(10ms);
+    EXPECT_EQ(MainQueue::main().timeUntilNextTask(), std::nullopt);
 
     // The kept-alive connection is idle: nothing from the network hastens the release.
     const auto releasing = std::chrono::steady_clock::now();
