@@ -2,6 +2,8 @@
 
 #include <keln/core/KelnSDKError.h>
 
+#include <algorithm>
+
 #include "foundation/URL.h"
 
 namespace keln {
@@ -33,13 +35,17 @@ bool isSegmentCharacter(unsigned char c) {
 
 // `base` with `encodedPath` (already percent-encoded, starting with "/") added to its
 // path; one "/" at the join, the base's query and fragment kept.
-std::optional<foundation::URL> appendingEncodedPath(const foundation::URL& base, const std::string& encodedPath) {
-  const std::string& text = base.absoluteString();
-  std::size_t pathEnd = text.find_first_of("?#");
-  if (pathEnd == std::string::npos) pathEnd = text.size();
-  std::string head = text.substr(0, pathEnd);
-  while (!head.empty() && head.back() == '/' && !encodedPath.empty() && encodedPath.front() == '/') head.pop_back();
-  return foundation::URL::parse(head + encodedPath + text.substr(pathEnd));
+std::optional<foundation::URL> appendingEncodedPath(const foundation::URL& base, std::string_view encodedPath) {
+  const std::string_view text = base.absoluteString();
+  const std::size_t pathEnd = std::min(text.find_first_of("?#"), text.size());
+  std::string_view head = text.substr(0, pathEnd);
+  if (encodedPath.starts_with('/')) {
+    while (head.ends_with('/')) head.remove_suffix(1);
+  }
+  std::string joined;
+  joined.reserve(text.size() + encodedPath.size());
+  joined.append(head).append(encodedPath).append(text.substr(pathEnd));
+  return foundation::URL::parse(joined);
 }
 
 }  // namespace
