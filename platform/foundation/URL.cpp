@@ -250,6 +250,13 @@ URL URL::appendingPathComponent(std::string_view component) const {
   return url;
 }
 
+URL URL::withEncodedPath(std::string encodedPath) const {
+  URL url = *this;
+  url.path_ = std::move(encodedPath);
+  url.rebuildText();
+  return url;
+}
+
 void URL::rebuildText() {
   text_.clear();
   text_.reserve((scheme_ ? scheme_->size() + 1 : 0) + (authority_ ? authority_->size() + 2 : 0) + path_.size() +

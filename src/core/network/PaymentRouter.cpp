@@ -36,6 +36,15 @@ bool isSegmentCharacter(unsigned char c) {
 // `base` with `encodedPath` (already percent-encoded, starting with "/") added to its
 // path; one "/" at the join, the base's query and fragment kept.
 std::optional<foundation::URL> appendingEncodedPath(const foundation::URL& base, std::string_view encodedPath) {
+  if (base.host() && encodedPath.starts_with('/')) {
+    // The path follows a host: the join changes the path alone, so nothing needs parsing.
+    std::string_view path = base.path();
+    while (path.ends_with('/')) path.remove_suffix(1);
+    std::string joined;
+    joined.reserve(path.size() + encodedPath.size());
+    joined.append(path).append(encodedPath);
+    return base.withEncodedPath(std::move(joined));
+  }
   const std::string_view text = base.absoluteString();
   const std::size_t pathEnd = std::min(text.find_first_of("?#"), text.size());
   std::string_view head = text.substr(0, pathEnd);
@@ -97,7 +106,7 @@ http::URLRequest PaymentRouter::asURLRequest() const {
   std::optional<foundation::URL> url = appendingEncodedPath(*base, path());
   if (!url) throw KelnSDKError::sdkNotConfigured("Missing baseURL");
 
-  http::URLRequest request(*url, http::CachePolicy::useProtocolCachePolicy, 60.0);
+  http::URLRequest request(*std::move(url), http::CachePolicy::useProtocolCachePolicy, 60.0);
   request.setMethod(method());
   if (std::optional<http::HTTPHeaders> fixed = headers()) request.setHeaders(*fixed);
   return encoding().encode(std::move(request), parameters());
