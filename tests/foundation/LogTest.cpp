@@ -9,6 +9,7 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "foundation/Log.h"
 
@@ -55,6 +56,40 @@ TEST(Log, BannerIsOfItsMomentAndThread) {
   std::thread(check).join();
   std::thread(check).join();
   check();
+}
+
+// Uncaptured lines go to standard error whole, one after the other, each behind its
+// banner, whatever the length of the one before.
+TEST(Log, WritesEachLineWholeToStandardError) {
+  std::FILE* scratch = std::tmpfile();
+  ASSERT_NE(scratch, nullptr);
+  std::fflush(stderr);
+  const int saved = ::dup(STDERR_FILENO);
+  ASSERT_GE(::dup2(::fileno(scratch), STDERR_FILENO), 0);
+  const std::vector<std::string> messages = {"first", std::string(100 * 1024, 'x'), "third", "4"};
+  for (const std::string& message : messages) systemLog(message);
+  std::fflush(stderr);
+  ::dup2(saved, STDERR_FILENO);
+  ::close(saved);
+
+  std::string written;
+  std::rewind(scratch);
+  char chunk[4096];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, scratch)) > 0;) written.append(chunk, n);
+  std::fclose(scratch);
+  const std::regex banner(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} [^ ]+\[\d+:[0-9a-f]+\] )");
+  std::size_t start = 0;
+  for (const std::string& message : messages) {
+    SCOPED_TRACE(message.substr(0, 8));
+    const std::size_t end = written.find('\n', start);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = written.substr(start, end - start);
+    ASSERT_GT(line.size(), message.size());
+    EXPECT_TRUE(line.ends_with(message));
+    EXPECT_TRUE(std::regex_match(line.substr(0, line.size() - message.size()), banner)) << line.substr(0, 64);
+    start = end + 1;
+  }
+  EXPECT_EQ(start, written.size());
 }
 
 }  // namespace

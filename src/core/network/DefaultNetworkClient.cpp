@@ -109,7 +109,7 @@ http::URLRequest DefaultNetworkClient::adapt(http::URLRequest urlRequest, http::
   // case that the secret shows in a header other than the credentials.
   constexpr std::string_view prefix = "Adapted request with headers: ";
   std::string line;
-  line.reserve(256);
+  line.reserve(prefix.size() + 128);
   line.append(prefix);
   for (const http::HTTPHeader& header : urlRequest.headers()) {
     if (line.size() > prefix.size()) line.push_back('\n');
