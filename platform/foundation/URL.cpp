@@ -15,7 +15,9 @@ bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= '
 
 enum class Component { userinfo, host, path, query, fragment };
 
-constexpr std::uint8_t bit(Component component) { return static_cast<std::uint8_t>(1u << static_cast<unsigned>(component)); }
+constexpr std::uint8_t bit(Component component) {
+  return static_cast<std::uint8_t>(1u << static_cast<unsigned>(component));
+}
 
 // For each byte, one bit per component in which it stands for itself.
 constexpr std::array<std::uint8_t, 256> kAllowed = [] {

@@ -109,7 +109,8 @@ TEST_F(NetworkClientTest, AdapterAddsCredentialsAsConfiguredAndLogsThemRedacted)
   DefaultNetworkClient spanning(NetworkConfigurationData("https://gateway.example", "cid", "xyz\nX-IBM-Client-Id: cid"),
                                 sessionConfiguration());
   spanning.adapt(request, session);
-  const std::string head = "Adapted request with headers: Content-Type: application/json\nAuthorization: Bearer <redacted>\n";
+  const std::string head =
+      "Adapted request with headers: Content-Type: application/json\nAuthorization: Bearer <redacted>\n";
   EXPECT_EQ(systemLog(), (std::vector<std::string>{head + "X-Tail: xyz\nX-IBM-Client-Id: id-<redacted>",
                                                    head + "X-Tail: <redacted>"}));
 }
