@@ -14,8 +14,6 @@ namespace {
 constexpr std::size_t kMaxSystemLogMessage = 16 * 1024 * 1024;
 // Room for a banner with a program name of usual length.
 constexpr std::size_t kBannerCapacity = 96;
-// The largest line buffer a thread keeps for its next line.
-constexpr std::size_t kKeptLineCapacity = 64 * 1024;
 
 std::mutex& captureMutex() {
   static std::mutex mutex;
@@ -75,15 +73,13 @@ std::string systemLogBanner() {
 void systemLog(std::string_view message) {
   if (message.empty() || message.size() > kMaxSystemLogMessage) return;
   if (captured(LogStream::systemLog, message)) return;
-  thread_local std::string line;
-  line.clear();
+  std::string line;
   line.reserve(kBannerCapacity + message.size() + 1);
   appendSystemLogBanner(line);
   line.append(message);
   line.push_back('\n');
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
-  if (line.capacity() > kKeptLineCapacity) std::string().swap(line);
 }
 
 void standardOutput(std::string_view message) {
