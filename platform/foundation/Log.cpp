@@ -4,6 +4,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -12,8 +13,6 @@ namespace keln::foundation {
 namespace {
 
 constexpr std::size_t kMaxSystemLogMessage = 16 * 1024 * 1024;
-// Room for a banner with a program name of usual length.
-constexpr std::size_t kBannerCapacity = 96;
 
 std::mutex& captureMutex() {
   static std::mutex mutex;
@@ -27,58 +26,82 @@ bool captured(LogStream stream, std::string_view message) {
   return currentCapture != nullptr && currentCapture->record(stream, message);
 }
 
-// Appends the banner for the current moment and thread to `out`.
-void appendSystemLogBanner(std::string& out) {
+constexpr std::size_t kDateTimeCapacity = 64;
+constexpr std::size_t kOriginCapacity = 256;
+// The longest banner: date and time, ".mmm ", and "program[pid:thread] ".
+constexpr std::size_t kMaxBanner = kDateTimeCapacity + 5 + kOriginCapacity;
+// Lines up to this size are made on the stack.
+constexpr std::size_t kStackLineCapacity = 2048;
+
+// The length snprintf gave for a buffer of `capacity` bytes, cut as it cut the text.
+std::size_t writtenLength(int length, std::size_t capacity) {
+  return length < 0 ? 0 : std::min(static_cast<std::size_t>(length), capacity - 1);
+}
+
+// Writes the banner for the current moment and thread at `out`, which has room for
+// kMaxBanner bytes, and returns its length.
+std::size_t writeSystemLogBanner(char* out) {
   timeval now{};
   gettimeofday(&now, nullptr);
   // Each thread keeps the parts of its banner that change at most once a second: the
   // local date and time, and "program[pid:thread] " (the pid changes only in a child).
+  // Plain arrays, so that they outlive nothing they need at the thread's end.
   thread_local time_t second = -1;
-  thread_local char dateTime[64];
-  thread_local int dateTimeLength = 0;
+  thread_local char dateTime[kDateTimeCapacity];
+  thread_local std::size_t dateTimeLength = 0;
   thread_local pid_t pid = -1;
-  thread_local std::string origin;
+  thread_local char origin[kOriginCapacity];
+  thread_local std::size_t originLength = 0;
   if (now.tv_sec != second) {
     tm local{};
     localtime_r(&now.tv_sec, &local);
-    dateTimeLength = std::snprintf(dateTime, sizeof dateTime, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
-                                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    dateTimeLength =
+        writtenLength(std::snprintf(dateTime, sizeof dateTime, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
+                                    local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec),
+                      sizeof dateTime);
     second = now.tv_sec;
   }
   if (const pid_t current = getpid(); current != pid) {
-    char text[256];
-    std::snprintf(text, sizeof text, "%s[%d:%x] ", program_invocation_short_name, static_cast<int>(current),
-                  static_cast<unsigned>(pthread_self()));
-    origin = text;
+    originLength = writtenLength(std::snprintf(origin, sizeof origin, "%s[%d:%x] ", program_invocation_short_name,
+                                               static_cast<int>(current), static_cast<unsigned>(pthread_self())),
+                                 sizeof origin);
     pid = current;
   }
   const int milliseconds = static_cast<int>(now.tv_usec / 1000);
-  out.append(dateTime, static_cast<std::size_t>(dateTimeLength));
-  out.push_back('.');
-  out.push_back(static_cast<char>('0' + milliseconds / 100));
-  out.push_back(static_cast<char>('0' + milliseconds / 10 % 10));
-  out.push_back(static_cast<char>('0' + milliseconds % 10));
-  out.push_back(' ');
-  out.append(origin);
+  char* at = out;
+  at = std::copy_n(dateTime, dateTimeLength, at);
+  *at++ = '.';
+  *at++ = static_cast<char>('0' + milliseconds / 100);
+  *at++ = static_cast<char>('0' + milliseconds / 10 % 10);
+  *at++ = static_cast<char>('0' + milliseconds % 10);
+  *at++ = ' ';
+  at = std::copy_n(origin, originLength, at);
+  return static_cast<std::size_t>(at - out);
 }
 
 }  // namespace
 
 std::string systemLogBanner() {
-  std::string banner;
-  appendSystemLogBanner(banner);
-  return banner;
+  char banner[kMaxBanner];
+  return std::string(banner, writeSystemLogBanner(banner));
 }
 
 void systemLog(std::string_view message) {
   if (message.empty() || message.size() > kMaxSystemLogMessage) return;
   if (captured(LogStream::systemLog, message)) return;
-  std::string line;
-  line.reserve(kBannerCapacity + message.size() + 1);
-  appendSystemLogBanner(line);
-  line.append(message);
-  line.push_back('\n');
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  const std::size_t capacity = kMaxBanner + message.size() + 1;
+  char stackLine[kStackLineCapacity];
+  std::unique_ptr<char[]> heapLine;
+  char* line = stackLine;
+  if (capacity > sizeof stackLine) {
+    heapLine = std::make_unique_for_overwrite<char[]>(capacity);
+    line = heapLine.get();
+  }
+  std::size_t length = writeSystemLogBanner(line);
+  std::copy_n(message.data(), message.size(), line + length);
+  length += message.size();
+  line[length++] = '\n';
+  std::fwrite(line, 1, length, stderr);
   std::fflush(stderr);
 }
 

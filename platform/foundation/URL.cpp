@@ -3,6 +3,7 @@
 #include <unicode/uidna.h>
 
 #include <array>
+#include <cstdint>
 #include <memory>
 
 namespace keln::foundation {
@@ -11,22 +12,52 @@ namespace {
 bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-bool isUnreserved(char c) { return isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
-bool isSubDelimiter(char c) { return std::string_view("!$&'()*+,;=").find(c) != std::string_view::npos; }
 
 enum class Component { userinfo, host, path, query, fragment };
 
-bool isAllowed(char c, Component component) {
-  if (isUnreserved(c) || isSubDelimiter(c)) return true;
-  switch (component) {
-    case Component::userinfo: return c == ':';
-    case Component::host: return false;
-    case Component::path: return c == ':' || c == '@' || c == '/';
-    case Component::query:
-    case Component::fragment: return c == ':' || c == '@' || c == '/' || c == '?';
-  }
-  return false;
+constexpr std::uint8_t bit(Component component) {
+  return static_cast<std::uint8_t>(1u << static_cast<unsigned>(component));
 }
+
+// For each byte, one bit per component in which it stands for itself.
+constexpr std::array<std::uint8_t, 256> kAllowed = [] {
+  std::array<std::uint8_t, 256> table{};
+  const auto allow = [&table](std::string_view bytes, std::uint8_t components) {
+    for (char c : bytes) table[static_cast<unsigned char>(c)] |= components;
+  };
+  const std::uint8_t path = bit(Component::path), query = bit(Component::query), fragment = bit(Component::fragment);
+  const std::uint8_t all = bit(Component::userinfo) | bit(Component::host) | path | query | fragment;
+  allow("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-._~", all);  // unreserved
+  allow("!$&'()*+,;=", all);                                                         // sub-delimiters
+  allow(":", bit(Component::userinfo) | path | query | fragment);
+  allow("@/", path | query | fragment);
+  allow("?", query | fragment);
+  return table;
+}();
+
+bool isAllowed(char c, Component component) { return kAllowed[static_cast<unsigned char>(c)] & bit(component); }
+
+// A set of bytes, tested in constant time.
+class ByteSet {
+ public:
+  constexpr explicit ByteSet(std::string_view bytes) {
+    for (char c : bytes) bits_[static_cast<unsigned char>(c) >> 6] |= std::uint64_t{1} << (c & 63);
+  }
+  bool contains(char c) const { return (bits_[static_cast<unsigned char>(c) >> 6] >> (c & 63)) & 1u; }
+  // The position of the first byte of `text` in the set, or npos.
+  std::size_t findIn(std::string_view text) const {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (contains(text[i])) return i;
+    }
+    return std::string_view::npos;
+  }
+
+ private:
+  std::array<std::uint64_t, 4> bits_{};
+};
+
+constexpr ByteSet kSchemeEnd(":/?#[]@");
+constexpr ByteSet kAuthorityEnd("/?#");
 
 void appendEscaped(std::string& out, unsigned char byte) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -35,19 +66,31 @@ void appendEscaped(std::string& out, unsigned char byte) {
   out += kHex[byte & 0x0F];
 }
 
+// Whether text[i] stays as it is in `component`: an allowed character, or the "%" of an
+// escape ("%" and two hex digits) unless `encodePercent`.
+bool isKept(std::string_view text, std::size_t i, Component component, bool encodePercent) {
+  const char c = text[i];
+  if (c == '%') return !encodePercent && i + 2 < text.size() && isHexDigit(text[i + 1]) && isHexDigit(text[i + 2]);
+  return isAllowed(c, component);
+}
+
 // `text` with every character not allowed in `component` percent-encoded. An escape
 // ("%" and two hex digits) is kept unless `encodePercent`.
 std::string encode(std::string_view text, Component component, bool encodePercent) {
+  std::size_t i = 0;
+  while (i < text.size() && isKept(text, i, component, encodePercent)) ++i;
   std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '%' && !encodePercent && i + 2 < text.size() && isHexDigit(text[i + 1]) && isHexDigit(text[i + 2])) {
-      out += c;
-    } else if (c != '%' && isAllowed(c, component)) {
-      out += c;
+  if (i == text.size()) {
+    out.assign(text);
+    return out;
+  }
+  out.reserve(text.size() + 16);
+  out.append(text.substr(0, i));
+  for (; i < text.size(); ++i) {
+    if (isKept(text, i, component, encodePercent)) {
+      out += text[i];
     } else {
-      appendEscaped(out, static_cast<unsigned char>(c));
+      appendEscaped(out, static_cast<unsigned char>(text[i]));
     }
   }
   return out;
@@ -98,7 +141,8 @@ std::optional<Authority> parseAuthority(std::string_view text) {
   std::string_view hostPort = text;
   const auto at = text.rfind('@');
   if (at != std::string_view::npos) {
-    result.text = encode(text.substr(0, at), Component::userinfo, false) + "@";
+    result.text = encode(text.substr(0, at), Component::userinfo, false);
+    result.text.push_back('@');
     hostPort = text.substr(at + 1);
   }
 
@@ -158,7 +202,7 @@ std::optional<URL> URL::parse(std::string_view text) {
   URL url;
   std::string_view rest = text;
 
-  const auto delimiter = text.find_first_of(":/?#[]@");
+  const auto delimiter = kSchemeEnd.findIn(text);
   if (delimiter != std::string_view::npos && text[delimiter] == ':') {
     const std::string_view scheme = text.substr(0, delimiter);
     if (!isValidScheme(scheme)) return std::nullopt;
@@ -168,7 +212,7 @@ std::optional<URL> URL::parse(std::string_view text) {
 
   if (rest.starts_with("//")) {
     rest.remove_prefix(2);
-    const auto end = rest.find_first_of("/?#");
+    const auto end = kAuthorityEnd.findIn(rest);
     auto authority = parseAuthority(rest.substr(0, end));
     if (!authority) return std::nullopt;
     url.authority_ = std::move(authority->text);
@@ -208,13 +252,22 @@ URL URL::appendingPathComponent(std::string_view component) const {
   return url;
 }
 
+URL URL::withEncodedPath(std::string encodedPath) const {
+  URL url = *this;
+  url.path_ = std::move(encodedPath);
+  url.rebuildText();
+  return url;
+}
+
 void URL::rebuildText() {
   text_.clear();
-  if (scheme_) text_ += *scheme_ + ":";
-  if (authority_) text_ += "//" + *authority_;
-  text_ += path_;
-  if (query_) text_ += "?" + *query_;
-  if (fragment_) text_ += "#" + *fragment_;
+  text_.reserve((scheme_ ? scheme_->size() + 1 : 0) + (authority_ ? authority_->size() + 2 : 0) + path_.size() +
+                (query_ ? query_->size() + 1 : 0) + (fragment_ ? fragment_->size() + 1 : 0));
+  if (scheme_) text_.append(*scheme_).push_back(':');
+  if (authority_) text_.append("//").append(*authority_);
+  text_.append(path_);
+  if (query_) text_.append("?").append(*query_);
+  if (fragment_) text_.append("#").append(*fragment_);
 }
 
 }  // namespace keln::foundation

@@ -48,6 +48,11 @@ class KELN_EXPORT URL {
   // empty component leaves the URL unchanged.
   URL appendingPathComponent(std::string_view component) const;
 
+  // This URL with its path replaced by `encodedPath`, taken as it is: it must hold only
+  // what parse() keeps in a path (allowed characters and escapes) and, when the URL has an
+  // authority, be empty or start with "/". Cheaper than parsing the whole text again.
+  URL withEncodedPath(std::string encodedPath) const;
+
   friend bool operator==(const URL& a, const URL& b) { return a.text_ == b.text_; }
 
  private:

@@ -8,6 +8,8 @@
 #include <unicode/ustring.h>
 #include <unicode/utf8.h>
 
+#include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace keln::foundation {
@@ -24,6 +26,19 @@ bool isValidUTF8(std::string_view text) {
   const auto length = static_cast<std::int64_t>(text.size());
   std::int64_t i = 0;
   while (i < length) {
+    // Runs of ASCII go 8 bytes at a time.
+    if (length - i >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes + i, sizeof word);
+      if ((word & 0x8080808080808080u) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    if (bytes[i] < 0x80) {
+      ++i;
+      continue;
+    }
     UChar32 c;
     U8_NEXT(bytes, i, length, c);
     if (c < 0) return false;
@@ -40,7 +55,12 @@ std::string asciiLowercased(std::string_view text) {
 }
 
 bool asciiCaseInsensitiveEquals(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && asciiLowercased(a) == asciiLowercased(b);
+  if (a.size() != b.size()) return false;
+  const auto lowered = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (lowered(a[i]) != lowered(b[i])) return false;
+  }
+  return true;
 }
 
 std::size_t characterCount(std::string_view text) {

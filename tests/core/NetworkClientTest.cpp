@@ -99,6 +99,20 @@ TEST_F(NetworkClientTest, AdapterAddsCredentialsAsConfiguredAndLogsThemRedacted)
                                                  std::string(kToken) + " \nX-IBM-Client-Id:  id ");
   EXPECT_EQ(systemLog(), std::vector<std::string>{"Adapted request with headers: Content-Type: application/json\n"
                                                   "Authorization: Bearer <redacted>\nX-IBM-Client-Id:  id "});
+
+  // The token in another header, or spanning two of them, is hidden too.
+  capture_.clear();
+  request.headers().add("X-Tail", "xyz");
+  DefaultNetworkClient echoing(NetworkConfigurationData("https://gateway.example", "id-" + std::string(kToken), kToken),
+                               sessionConfiguration());
+  echoing.adapt(request, session);
+  DefaultNetworkClient spanning(NetworkConfigurationData("https://gateway.example", "cid", "xyz\nX-IBM-Client-Id: cid"),
+                                sessionConfiguration());
+  spanning.adapt(request, session);
+  const std::string head =
+      "Adapted request with headers: Content-Type: application/json\nAuthorization: Bearer <redacted>\n";
+  EXPECT_EQ(systemLog(), (std::vector<std::string>{head + "X-Tail: xyz\nX-IBM-Client-Id: id-<redacted>",
+                                                   head + "X-Tail: <redacted>"}));
 }
 
 TEST_F(NetworkClientTest, StatusQueryOnTheWire) {

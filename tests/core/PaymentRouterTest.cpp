@@ -49,10 +49,25 @@ TEST(PaymentRouter, TransactionIdStaysInItsPathSegment) {
 }
 
 TEST(PaymentRouter, JoinsThePathToTheRootWithOneSlash) {
-  for (const char* root : {"http://127.0.0.1:8080", "http://127.0.0.1:8080/"}) {
-    SCOPED_TRACE(root);
-    EXPECT_EQ(PaymentRouter::status(root, "t").asURLRequest().url().absoluteString(),
-              "http://127.0.0.1:8080/api/v1/payments/t/status");
+  struct Case {
+    const char* root;
+    const char* url;
+  };
+  const Case cases[] = {
+      {"http://127.0.0.1:8080", "http://127.0.0.1:8080/api/v1/payments/t/status"},
+      {"http://127.0.0.1:8080/", "http://127.0.0.1:8080/api/v1/payments/t/status"},
+      {"https://gateway.example/base//?x=1#f", "https://gateway.example/base/api/v1/payments/t/status?x=1#f"},
+      {"https://user@b\xC3\xBC"
+       "cher.example/a b",
+       "https://user@xn--bcher-kva.example/a%20b/api/v1/payments/t/status"},
+      {"gateway/", "gateway/api/v1/payments/t/status"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.root);
+    const foundation::URL url = PaymentRouter::status(c.root, "t").asURLRequest().url();
+    EXPECT_EQ(url.absoluteString(), c.url);
+    EXPECT_EQ(url, *foundation::URL::parse(c.url)) << "the same URL as parsed from its text";
+    EXPECT_EQ(url.path(), foundation::URL::parse(c.url)->path());
   }
 }
 

@@ -23,10 +23,22 @@ TEST(SecretRedactor, HidesEveryFormOfTheSecret) {
       {"tok-1", "tok-tok-1 tok- tok-2", "tok-<redacted> tok- tok-2"},
       {"tok-1", "", ""},
       {"   ", "a b c", "a b c"},
+      {"tok-1", "ttok-1tok-1tok-", "t<redacted><redacted>tok-"},
+      {"tok-1", R"(%74ok-1 \u0074ok-1 \u0074ok-%31)", "<redacted> <redacted> <redacted>"},
+      {"%ab", "%ab %25ab %2", "<redacted> <redacted> %2"},
+      {"\\x", "\\x \\\\x \\u005cx \\\\", "<redacted> <redacted> <redacted> \\\\"},
+      {"/s", "\\/s %2fs /s", "<redacted> <redacted> <redacted>"},
+      {"\xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9 %C3%A9t%c3%a9", "<redacted> <redacted>"},
+      {"tok-1", "no trace here: t, %, \\\\ and tok-", "no trace here: t, %, \\\\ and tok-"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("[" + c.secret + "] in " + c.text);
-    EXPECT_EQ(SecretRedactor(c.secret).redacted(c.text), c.expected);
+    const SecretRedactor redactor(c.secret);
+    EXPECT_EQ(redactor.redacted(c.text), c.expected);
+    EXPECT_EQ(redactor.occursIn(c.text), c.expected != c.text);
+    std::string appended = "kept ";
+    redactor.appendRedacted(appended, c.text);
+    EXPECT_EQ(appended, "kept " + c.expected);
   }
 }
 

@@ -6,9 +6,11 @@
 
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <regex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "foundation/Log.h"
 
@@ -55,6 +57,69 @@ TEST(Log, BannerIsOfItsMomentAndThread) {
   std::thread(check).join();
   std::thread(check).join();
   check();
+}
+
+// What `write` wrote to standard error.
+std::string writtenToStandardError(const std::function<void()>& write) {
+  std::FILE* scratch = std::tmpfile();
+  if (!scratch) return "no scratch file";
+  std::fflush(stderr);
+  const int saved = ::dup(STDERR_FILENO);
+  ::dup2(::fileno(scratch), STDERR_FILENO);
+  write();
+  std::fflush(stderr);
+  ::dup2(saved, STDERR_FILENO);
+  ::close(saved);
+  std::string written;
+  std::rewind(scratch);
+  char chunk[4096];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, scratch)) > 0;) written.append(chunk, n);
+  std::fclose(scratch);
+  return written;
+}
+
+const std::regex kBanner(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} [^ ]+\[\d+:[0-9a-f]+\] )");
+
+// Each line in `written` is a banner and the message in turn.
+void expectLines(const std::string& written, const std::vector<std::string>& messages) {
+  std::size_t start = 0;
+  for (const std::string& message : messages) {
+    SCOPED_TRACE(message.substr(0, 16));
+    const std::size_t end = written.find('\n', start);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = written.substr(start, end - start);
+    ASSERT_GT(line.size(), message.size());
+    EXPECT_TRUE(line.ends_with(message));
+    EXPECT_TRUE(std::regex_match(line.substr(0, line.size() - message.size()), kBanner)) << line.substr(0, 64);
+    start = end + 1;
+  }
+  EXPECT_EQ(start, written.size());
+}
+
+// Uncaptured lines go to standard error whole, one after the other, each behind its
+// banner, whatever their length.
+TEST(Log, WritesEachLineWholeToStandardError) {
+  const std::vector<std::string> messages = {"first", std::string(100 * 1024, 'x'), "third", std::string(1900, 'y')};
+  expectLines(writtenToStandardError([&] {
+                for (const std::string& message : messages) systemLog(message);
+              }),
+              messages);
+}
+
+// A line written while a thread's thread-local objects are destroyed still has its banner.
+TEST(Log, WritesWhileTheThreadEnds) {
+  struct LogsWhenDestroyed {
+    ~LogsWhenDestroyed() { systemLog("thread ends"); }
+  };
+  const std::string written = writtenToStandardError([] {
+    std::thread([] {
+      // Made before the log's own thread-local state, so destroyed after it.
+      thread_local LogsWhenDestroyed logsWhenDestroyed;
+      static_cast<void>(&logsWhenDestroyed);
+      systemLog("thread runs");
+    }).join();
+  });
+  expectLines(written, {"thread runs", "thread ends"});
 }
 
 }  // namespace

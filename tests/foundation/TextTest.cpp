@@ -52,6 +52,36 @@ TEST(Base64, EncodesWithFillAndNoLineBreaks) {
   EXPECT_EQ(base64Decode(encoded), long_);
 }
 
+TEST(Unicode, ValidatesUTF8WhereverTheFaultStands) {
+  struct Case {
+    std::string text;
+    bool valid;
+  };
+  const std::string ascii15 = "fifteen bytes..";
+  const Case cases[] = {
+      {"", true},
+      {"plain ASCII over more than eight bytes", true},
+      {ascii15 + "\xC3\xA9" + ascii15 + "\xF0\x9F\x98\x8E" + ascii15, true},
+      {"\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC", true},
+      {"\xF4\x8F\xBF\xBF", true},
+      {"seven..\xFF", false},
+      {"eight...\xFF", false},
+      {ascii15 + "\xFF", false},
+      {ascii15 + "\x80" + ascii15, false},
+      {ascii15 + "\xC3", false},
+      {ascii15 + "\xE2\x82", false},
+      {ascii15 + "\xC3\xA9\xA9" + ascii15, false},
+      {"\xC0\xAF overlong", false},
+      {"\xED\xA0\x80 surrogate", false},
+      {"\xF4\x90\x80\x80 past U+10FFFF", false},
+      {std::string("nul \0 inside", 12), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(isValidUTF8(c.text), c.valid);
+  }
+}
+
 TEST(Unicode, CountsUserPerceivedCharacters) {
   EXPECT_EQ(characterCount(""), 0u);
   EXPECT_EQ(characterCount("abc"), 3u);

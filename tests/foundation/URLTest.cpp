@@ -28,6 +28,7 @@ TEST(URL, ParsesLeniently) {
        "cher.example/",
        "http://xn--bcher-kva.example/"},
       {"http://[::1]:8080/x", "http://[::1]:8080/x"},
+      {"http://us er:p@h:1/p?q#f", "http://us%20er:p@h:1/p?q#f"},
       {"mailto:someone@example.com", "mailto:someone@example.com"},
       {"1http://host", std::nullopt},
       {"ht tp://host", std::nullopt},

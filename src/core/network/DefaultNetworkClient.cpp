@@ -19,6 +19,14 @@ constexpr double kSessionTimeout = 30.0;
 
 constexpr std::string_view kShownAuthorization = "Bearer <redacted>";
 
+// The text of the first fault of `configuration`, or null when it has none.
+const char* configurationFault(const NetworkConfiguration& configuration) {
+  if (!foundation::URL::parse(configuration.baseURL())) return "Incorrect baseURL";
+  if (configuration.clientID().empty()) return "Incorrect clientID";
+  if (configuration.token().empty()) return "Incorrect token";
+  return nullptr;
+}
+
 }  // namespace
 
 void DefaultNetworkClient::log(std::string_view prefix, std::string_view text) const {
@@ -43,6 +51,7 @@ DefaultNetworkClient::DefaultNetworkClient(const NetworkConfiguration& configura
 DefaultNetworkClient::DefaultNetworkClient(const NetworkConfiguration& configuration,
                                            http::SessionConfiguration sessionConfiguration)
     : configuration_(configuration.baseURL(), configuration.clientID(), configuration.token()),
+      configurationFault_(configurationFault(configuration_)),
       redactor_(configuration_.token()),
       sessionConfiguration_(std::move(sessionConfiguration)) {}
 
@@ -54,16 +63,13 @@ http::Session& DefaultNetworkClient::session() {
 }
 
 void DefaultNetworkClient::validateConfiguration() const {
-  if (!foundation::URL::parse(configuration_.baseURL())) throw KelnSDKError::sdkNotConfigured("Incorrect baseURL");
-  if (configuration_.clientID().empty()) throw KelnSDKError::sdkNotConfigured("Incorrect clientID");
-  if (configuration_.token().empty()) throw KelnSDKError::sdkNotConfigured("Incorrect token");
+  if (configurationFault_) throw KelnSDKError::sdkNotConfigured(configurationFault_);
 }
 
 void DefaultNetworkClient::requestData(std::shared_ptr<const Router> router,
                                        std::function<void(Result<std::string>)> completion) {
-  try {
-    validateConfiguration();
-  } catch (const KelnSDKError& error) {
+  if (configurationFault_) {
+    const KelnSDKError error = KelnSDKError::sdkNotConfigured(configurationFault_);
     log("Configuration validation failed: ", error.description());
     completion(Result<std::string>::failure(makeError(error)));
     return;
@@ -99,13 +105,23 @@ void DefaultNetworkClient::requestData(std::shared_ptr<const Router> router,
 http::URLRequest DefaultNetworkClient::adapt(http::URLRequest urlRequest, http::Session&) {
   urlRequest.headers().add(http::HTTPHeader{"Authorization", "Bearer " + configuration_.token()});
   urlRequest.headers().add(http::HTTPHeader{"X-IBM-Client-Id", configuration_.clientID()});
-  std::string shown;
+  // The line is written as the headers are read; it is redone from a copy in the rare
+  // case that the secret shows in a header other than the credentials.
+  constexpr std::string_view prefix = "Adapted request with headers: ";
+  std::string line;
+  line.reserve(prefix.size() + 128);
+  line.append(prefix);
   for (const http::HTTPHeader& header : urlRequest.headers()) {
-    if (!shown.empty()) shown.push_back('\n');
-    shown.append(header.name).append(": ");
-    shown.append(http::headerNamesEqual(header.name, "Authorization") ? kShownAuthorization : header.value);
+    if (line.size() > prefix.size()) line.push_back('\n');
+    line.append(header.name).append(": ");
+    line.append(http::headerNamesEqual(header.name, "Authorization") ? kShownAuthorization : header.value);
   }
-  log("Adapted request with headers: ", shown);
+  if (redactor_.occursIn(std::string_view(line).substr(prefix.size()))) {
+    const std::string shown = line.substr(prefix.size());
+    line.resize(prefix.size());
+    redactor_.appendRedacted(line, shown);
+  }
+  foundation::systemLog(line);
   return urlRequest;
 }
 

@@ -80,6 +80,8 @@ class DefaultNetworkClient final : public NetworkClient,
   void log(std::string_view prefix, std::string_view text) const;
 
   const NetworkConfigurationData configuration_;
+  // The text of the configuration's first fault, or null; the configuration never changes.
+  const char* const configurationFault_;
   const SecretRedactor redactor_;
   const http::SessionConfiguration sessionConfiguration_;
   std::unique_ptr<http::Session> session_;  // made on first use

@@ -2,6 +2,8 @@
 
 #include <keln/core/KelnSDKError.h>
 
+#include <algorithm>
+
 #include "foundation/URL.h"
 
 namespace keln {
@@ -33,13 +35,26 @@ bool isSegmentCharacter(unsigned char c) {
 
 // `base` with `encodedPath` (already percent-encoded, starting with "/") added to its
 // path; one "/" at the join, the base's query and fragment kept.
-std::optional<foundation::URL> appendingEncodedPath(const foundation::URL& base, const std::string& encodedPath) {
-  const std::string& text = base.absoluteString();
-  std::size_t pathEnd = text.find_first_of("?#");
-  if (pathEnd == std::string::npos) pathEnd = text.size();
-  std::string head = text.substr(0, pathEnd);
-  while (!head.empty() && head.back() == '/' && !encodedPath.empty() && encodedPath.front() == '/') head.pop_back();
-  return foundation::URL::parse(head + encodedPath + text.substr(pathEnd));
+std::optional<foundation::URL> appendingEncodedPath(const foundation::URL& base, std::string_view encodedPath) {
+  if (base.host() && encodedPath.starts_with('/')) {
+    // The path follows a host: the join changes the path alone, so nothing needs parsing.
+    std::string_view path = base.path();
+    while (path.ends_with('/')) path.remove_suffix(1);
+    std::string joined;
+    joined.reserve(path.size() + encodedPath.size());
+    joined.append(path).append(encodedPath);
+    return base.withEncodedPath(std::move(joined));
+  }
+  const std::string_view text = base.absoluteString();
+  const std::size_t pathEnd = std::min(text.find_first_of("?#"), text.size());
+  std::string_view head = text.substr(0, pathEnd);
+  if (encodedPath.starts_with('/')) {
+    while (head.ends_with('/')) head.remove_suffix(1);
+  }
+  std::string joined;
+  joined.reserve(text.size() + encodedPath.size());
+  joined.append(head).append(encodedPath).append(text.substr(pathEnd));
+  return foundation::URL::parse(joined);
 }
 
 }  // namespace
@@ -91,7 +106,7 @@ http::URLRequest PaymentRouter::asURLRequest() const {
   std::optional<foundation::URL> url = appendingEncodedPath(*base, path());
   if (!url) throw KelnSDKError::sdkNotConfigured("Missing baseURL");
 
-  http::URLRequest request(*url, http::CachePolicy::useProtocolCachePolicy, 60.0);
+  http::URLRequest request(*std::move(url), http::CachePolicy::useProtocolCachePolicy, 60.0);
   request.setMethod(method());
   if (std::optional<http::HTTPHeaders> fixed = headers()) request.setHeaders(*fixed);
   return encoding().encode(std::move(request), parameters());

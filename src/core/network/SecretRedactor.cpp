@@ -1,5 +1,8 @@
 #include "core/network/SecretRedactor.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace keln {
 namespace {
 
@@ -65,7 +68,13 @@ std::string_view trimmedBlanks(std::string_view text) {
 
 }  // namespace
 
-SecretRedactor::SecretRedactor(std::string_view secret) : secret_(trimmedBlanks(secret)) {}
+SecretRedactor::SecretRedactor(std::string_view secret) : secret_(trimmedBlanks(secret)) {
+  if (secret_.empty()) return;
+  const char first = secret_.front();
+  starts_[startCount_++] = first;
+  if (first != '%') starts_[startCount_++] = '%';
+  if (first != '\\' && static_cast<unsigned char>(first) < 0x80) starts_[startCount_++] = '\\';
+}
 
 std::size_t SecretRedactor::matchFrom(std::string_view text, std::size_t at, std::size_t from) const {
   for (std::size_t k = from; k < secret_.size(); ++k) {
@@ -89,26 +98,49 @@ std::size_t SecretRedactor::matchFrom(std::string_view text, std::size_t at, std
   return at;
 }
 
-void SecretRedactor::appendRedacted(std::string& out, std::string_view text) const {
-  if (secret_.empty()) {
-    out.append(text);
-    return;
-  }
-  const char first = secret_.front();
-  std::size_t copied = 0;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const char c = text[at];
-    const std::size_t end = (c == first || c == '%' || c == '\\') ? matchFrom(text, at, 0) : npos;
-    if (end == npos) {
-      ++at;
-      continue;
+template <typename OnMatch>
+void SecretRedactor::forEachMatch(std::string_view text, OnMatch onMatch) const {
+  // The next place of each start byte, each found by memchr and looked for again only
+  // once passed, so that every byte of the text is scanned once per start byte.
+  const auto nextOf = [text](char c, std::size_t at) {
+    if (at >= text.size()) return npos;
+    const void* found = std::memchr(text.data() + at, c, text.size() - at);
+    return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) : npos;
+  };
+  std::array<std::size_t, 3> next{npos, npos, npos};
+  for (std::size_t i = 0; i < startCount_; ++i) next[i] = nextOf(starts_[i], 0);
+  for (;;) {
+    const std::size_t at = *std::min_element(next.begin(), next.end());
+    if (at == npos) return;
+    std::size_t resume = at + 1;
+    if (const std::size_t end = matchFrom(text, at, 0); end != npos) {
+      if (!onMatch(at, end)) return;
+      resume = end;
     }
-    out.append(text.substr(copied, at - copied));
-    out.append(kReplacement);
-    at = copied = end;
+    for (std::size_t i = 0; i < startCount_; ++i) {
+      if (next[i] < resume) next[i] = nextOf(starts_[i], resume);
+    }
   }
+}
+
+void SecretRedactor::appendRedacted(std::string& out, std::string_view text) const {
+  std::size_t copied = 0;
+  forEachMatch(text, [&](std::size_t begin, std::size_t end) {
+    out.append(text.substr(copied, begin - copied));
+    out.append(kReplacement);
+    copied = end;
+    return true;
+  });
   out.append(text.substr(copied));
+}
+
+bool SecretRedactor::occursIn(std::string_view text) const {
+  bool found = false;
+  forEachMatch(text, [&](std::size_t, std::size_t) {
+    found = true;
+    return false;
+  });
+  return found;
 }
 
 std::string SecretRedactor::redacted(std::string_view text) const {
