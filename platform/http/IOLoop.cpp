@@ -102,13 +102,16 @@ void IOLoop::step() {
                      ((happened & (EPOLLERR | EPOLLHUP)) ? CURL_CSELECT_ERR : 0);
     engine->socketReady(static_cast<int>(events[i].data.u64 & 0xffffffffu), mask);
   }
+  // A libcurl deadline is met once; libcurl sets the next one as it acts.
   const TimePoint now = std::chrono::steady_clock::now();
   std::vector<std::shared_ptr<SessionEngine>> due;
-  for (const auto& [id, entry] : entries_) {
+  for (auto& [id, entry] : entries_) {
     if (entry.deadline && *entry.deadline <= now) {
+      entry.deadline.reset();
       if (auto engine = entry.engine.lock()) due.push_back(std::move(engine));
     }
   }
+  if (!due.empty()) updateEarliestDeadline();
   for (const auto& engine : due) engine->deadlinePassed();
 }
 
