@@ -5,6 +5,8 @@
 #include <mutex>
 #include <thread>
 
+#include <time.h>
+
 #include <httplib.h>
 
 #include <keln/platform/MainQueue.h>
@@ -447,6 +449,24 @@ TEST_F(SessionTest, SessionsAtOnceWorkOnTheThreadDrivingTheMainQueue) {
   for (const auto& outcome : outcomes) EXPECT_EQ(await(outcome).error(), nullptr);
   EXPECT_EQ(threads, std::vector<std::thread::id>(3, std::this_thread::get_id()));
   EXPECT_EQ(gateway.acceptedConnections(), 3u);
+}
+
+// The thread driving the main queue sleeps while a reply is awaited: no step of the I/O
+// comes round and round while nothing is ready.
+TEST_F(SessionTest, AwaitingASlowReplySleeps) {
+  LocalGateway gateway;
+  GatewayReply slow = GatewayReply::json(200, "{}");
+  slow.delay = 400ms;
+  gateway.enqueue(slow);
+  Session session;
+  const auto threadCPUTime = [] {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+  };
+  const auto before = threadCPUTime();
+  EXPECT_EQ(send(session, fixed(requestTo(gateway.url()))).error(), nullptr);
+  EXPECT_LT(threadCPUTime() - before, 100ms);
 }
 
 TEST_F(SessionTest, RefusesRepliesOverTheSizeLimit) {
