@@ -211,7 +211,26 @@ void SessionEngine::startAttempt(const std::shared_ptr<DataRequest>& request) {
       return attemptFailed(request, DataResponse(std::move(made), std::nullopt, std::nullopt, error));
     }
   }
-  std::unique_ptr<Transfer> transfer = makeTransfer(request, std::move(*made));
+  const std::optional<std::string>& scheme = made->url().scheme();
+  if (scheme && foundation::asciiCaseInsensitiveEquals(*scheme, "https") && !trust_.isLoaded()) {
+    // The attempt goes once the authorities are in memory; loading them neither holds up
+    // this thread nor counts against the attempt's time-outs.
+    trust_.whenLoaded([engine = weak_from_this(), waiting = std::weak_ptr<DataRequest>(request),
+                       adapted = std::move(*made)]() mutable {
+      auto self = engine.lock();
+      auto request = waiting.lock();
+      if (!self || !request) return;
+      self->busy([&] {
+        if (!self->stopped_ && self->unfinished_.contains(request.get())) self->send(request, std::move(adapted));
+      });
+    });
+    return;
+  }
+  send(request, std::move(*made));
+}
+
+void SessionEngine::send(const std::shared_ptr<DataRequest>& request, URLRequest urlRequest) {
+  std::unique_ptr<Transfer> transfer = makeTransfer(request, std::move(urlRequest));
   if (!transfer) {
     const auto error = errorForCurlResult(CURLE_OUT_OF_MEMORY, false, kMaximumResponseBodySize, "", "");
     return attemptFailed(request, DataResponse(std::nullopt, std::nullopt, std::nullopt, error));
@@ -242,10 +261,6 @@ std::unique_ptr<SessionEngine::Transfer> SessionEngine::makeTransfer(const std::
   curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get());
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   if (trust_.apply(easy) != CURLE_OK) return nullptr;
-  // The authorities are loaded (once per process) before the transfer starts, so that
-  // loading them does not count against its time-outs.
-  const std::optional<std::string>& scheme = transfer->urlRequest.url().scheme();
-  if (scheme && foundation::asciiCaseInsensitiveEquals(*scheme, "https")) trust_.store();
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorBuffer);
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   // Redirects stay within the request's origin (checked in onHeader); libcurl is held to

@@ -80,7 +80,10 @@ class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
   void releaseResources();
   void start(const std::shared_ptr<DataRequest>& request);
   void retry(const std::shared_ptr<DataRequest>& request);
+  // Makes and adapts the attempt's request, then sends it (over HTTPS, once the trusted
+  // authorities are loaded).
   void startAttempt(const std::shared_ptr<DataRequest>& request);
+  void send(const std::shared_ptr<DataRequest>& request, URLRequest urlRequest);
   std::unique_ptr<Transfer> makeTransfer(const std::shared_ptr<DataRequest>& request, URLRequest urlRequest);
   // Hands libcurl `socket` (or CURL_SOCKET_TIMEOUT) and takes the transfers it finished.
   void act(curl_socket_t socket, int mask);

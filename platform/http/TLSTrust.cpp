@@ -3,6 +3,9 @@
 #include <map>
 #include <memory>
 #include <stdexcept>
+#include <thread>
+
+#include <keln/platform/MainQueue.h>
 
 #include <openssl/ssl.h>
 
@@ -83,7 +86,29 @@ X509_STORE* TLSTrust::store() const {
   // Verification as libcurl sets it up on the stores it loads itself.
   X509_STORE_set_flags(made, X509_V_FLAG_PARTIAL_CHAIN | X509_V_FLAG_TRUSTED_FIRST);
   store_ = made;
+  loaded_.store(true);
   return store_;
+}
+
+void TLSTrust::whenLoaded(std::function<void()> ready) const {
+  if (isLoaded()) return ready();
+  {
+    std::lock_guard lock(waitingMutex_);
+    waiting_.push_back(std::move(ready));
+    if (loading_) return;
+    loading_ = true;
+  }
+  // Detached: the trust and the main queue live until the process ends.
+  std::thread([this] {
+    store();
+    std::vector<std::function<void()>> waiting;
+    {
+      std::lock_guard lock(waitingMutex_);
+      waiting.swap(waiting_);
+      loading_ = false;
+    }
+    for (auto& task : waiting) dispatch::MainQueue::main().async(std::move(task));
+  }).detach();
 }
 
 CURLcode TLSTrust::onSSLContext(CURL*, void* sslContext, void* trust) {

@@ -3,8 +3,11 @@
 // Internal: what the sessions of a process share for TLS.
 
 #include <array>
+#include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include <curl/curl.h>
 #include <openssl/x509.h>
@@ -41,6 +44,14 @@ class TLSTrust {
   // bundle or the additional file cannot be read (and then tried again on the next call).
   X509_STORE* store() const;
 
+  // True once store() has loaded the authorities.
+  bool isLoaded() const { return loaded_.load(); }
+
+  // Runs `ready` once the authorities are loaded, or failed to load: at once when they are
+  // loaded already, otherwise as a main-queue task after a thread of its own has read them,
+  // so that the thread driving the main queue never waits for the files. Main thread.
+  void whenLoaded(std::function<void()> ready) const;
+
  private:
   explicit TLSTrust(std::string additionalCertificatesFile);
 
@@ -54,6 +65,11 @@ class TLSTrust {
 
   mutable std::mutex storeMutex_;
   mutable X509_STORE* store_ = nullptr;  // guarded by storeMutex_; set once, never freed
+  mutable std::atomic<bool> loaded_{false};
+
+  mutable std::mutex waitingMutex_;
+  mutable std::vector<std::function<void()>> waiting_;  // guarded by waitingMutex_
+  mutable bool loading_ = false;                        // guarded by waitingMutex_
 };
 
 }  // namespace keln::http

@@ -2,10 +2,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
 #include <time.h>
+#include <unistd.h>
 
 #include <httplib.h>
 
@@ -15,6 +17,7 @@
 #include "http/ParameterEncoding.h"
 #include "http/RequestError.h"
 #include "http/Session.h"
+#include "http/TLSTrust.h"
 #include "http/URLError.h"
 #include "support/LocalGateway.h"
 
@@ -421,6 +424,27 @@ TEST_F(SessionTest, ResumesTLSSessionsOnlyAmongSessionsTrustingTheSameAuthoritie
   const auto requests = gateway.requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_TRUE(requests[1].resumedTLSSession);
+}
+
+// Trusted authorities not yet in memory are read on a thread of their own, and the answer
+// comes as a main-queue task; once they are loaded, the answer comes at once.
+TEST_F(SessionTest, AuthoritiesAreReadOffTheThreadDrivingTheMainQueue) {
+  // A trust no other test shares: an additional file of its own.
+  const auto file =
+      std::filesystem::temp_directory_path() / ("keln-authorities-" + std::to_string(::getpid()) + ".pem");
+  std::filesystem::copy_file(LocalGateway::trustedAuthorityPath(), file,
+                             std::filesystem::copy_options::overwrite_existing);
+  const TLSTrust& trust = TLSTrust::forAdditionalCertificates(file.string());
+  ASSERT_FALSE(trust.isLoaded());
+  bool ready = false;
+  trust.whenLoaded([&] { ready = true; });
+  EXPECT_FALSE(ready);
+  EXPECT_TRUE(MainQueue::main().runUntil([&] { return ready; }, 10s));
+  EXPECT_TRUE(trust.isLoaded());
+  bool again = false;
+  trust.whenLoaded([&] { again = true; });
+  EXPECT_TRUE(again);
+  std::filesystem::remove(file);
 }
 
 // However many sessions have requests under way at once, all their work (adapters,
