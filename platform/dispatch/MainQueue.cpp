@@ -144,18 +144,12 @@ void MainQueue::waitAndStep(std::unique_lock<std::mutex>& lock, std::chrono::ste
     std::uint64_t count = 0;
     [[maybe_unused]] const auto drained = ::read(wakeFd_, &count, sizeof count);
   }
-  if (source) stepIOIfDue(ready > 0 && descriptors[1].revents != 0);
-  lock.lock();
-}
-
-void MainQueue::stepIOIfDue(bool readable) {
-  IOSource* const source = ioSource_.load();
-  if (!source) return;
-  if (!readable) {
-    const auto due = source->timeUntilDeadline();
-    if (!due || *due > Duration::zero()) return;
+  if (source) {
+    const bool readable = ready > 0 && descriptors[1].revents != 0;
+    const auto due = readable ? std::nullopt : source->timeUntilDeadline();
+    if (readable || (due && *due <= Duration::zero())) source->step();
   }
-  source->step();
+  lock.lock();
 }
 
 void MainQueue::runFor(Duration duration) {

@@ -79,6 +79,11 @@ bool mimeTypeMatches(const std::string& acceptable, const std::string& actual) {
   return type == actual.substr(0, actualSlash) && (subtype == "*" || subtype == actual.substr(actualSlash + 1));
 }
 
+bool isSecure(const URLRequest& request) {
+  const std::optional<std::string>& scheme = request.url().scheme();
+  return scheme && foundation::asciiCaseInsensitiveEquals(*scheme, "https");
+}
+
 // Idle easy handles a session keeps for its next attempts.
 constexpr std::size_t kIdleHandlesKept = 4;
 
@@ -211,8 +216,7 @@ void SessionEngine::startAttempt(const std::shared_ptr<DataRequest>& request) {
       return attemptFailed(request, DataResponse(std::move(made), std::nullopt, std::nullopt, error));
     }
   }
-  const std::optional<std::string>& scheme = made->url().scheme();
-  if (scheme && foundation::asciiCaseInsensitiveEquals(*scheme, "https") && !trust_.isLoaded()) {
+  if (isSecure(*made) && !trust_.isLoaded()) {
     // The attempt goes once the authorities are in memory; loading them neither holds up
     // this thread nor counts against the attempt's time-outs.
     trust_.whenLoaded([engine = weak_from_this(), waiting = std::weak_ptr<DataRequest>(request),
@@ -265,8 +269,7 @@ std::unique_ptr<SessionEngine::Transfer> SessionEngine::makeTransfer(const std::
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   // Redirects stay within the request's origin (checked in onHeader); libcurl is held to
   // the request's scheme as well, and sends no credentials of its own to another host.
-  const bool secure = foundation::asciiLowercased(r.url().scheme().value_or("")) == "https";
-  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http");
+  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, isSecure(r) ? "https" : "http");
   curl_easy_setopt(easy, CURLOPT_UNRESTRICTED_AUTH, 0L);
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 16L);
@@ -460,17 +463,13 @@ void SessionEngine::attemptFailed(const std::shared_ptr<DataRequest>& request, D
       if (decision.kind() == RetryResult::Kind::retryWithDelay && std::isfinite(decision.delay())) {
         seconds = std::clamp(decision.delay(), 0.0, 1e7);
       }
-      auto again = [engine = weak_from_this(), waiting = std::weak_ptr<DataRequest>(request)] {
-        auto self = engine.lock();
-        auto request = waiting.lock();
-        if (self && request) self->busy([&] { self->retry(request); });
-      };
-      if (seconds > 0) {
-        const auto delay = std::chrono::duration_cast<dispatch::Duration>(std::chrono::duration<double>(seconds));
-        dispatch::MainQueue::main().asyncAfter(delay, std::move(again));
-      } else {
-        dispatch::MainQueue::main().async(std::move(again));
-      }
+      const auto delay = std::chrono::duration_cast<dispatch::Duration>(std::chrono::duration<double>(seconds));
+      dispatch::MainQueue::main().asyncAfter(
+          delay, [engine = weak_from_this(), waiting = std::weak_ptr<DataRequest>(request)] {
+            auto self = engine.lock();
+            auto request = waiting.lock();
+            if (self && request) self->busy([&] { self->retry(request); });
+          });
       return;
     }
     case RetryResult::Kind::doNotRetryWithError: {

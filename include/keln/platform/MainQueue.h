@@ -143,8 +143,6 @@ class KELN_EXPORT MainQueue {
   // then steps the source when it has something to do. Caller holds `lock`, released
   // while waiting.
   void waitAndStep(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point wakeAt);
-  // Steps the source when its deadline has passed or its descriptor is readable.
-  void stepIOIfDue(bool readable);
 
   mutable std::mutex mutex_;
   const int wakeFd_;       // an eventfd written while a run sleeps
