@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "uikit/Image.h"
 
@@ -48,6 +49,10 @@ class ViewTreeWidgets {
 
   // Takes every widget out and drops it.
   void clear();
+
+  // The widgets a person operates (the menu's cells, the web pages), in the order Tab
+  // visits them; hidden or covered ones included.
+  std::vector<GtkWidget*> controls() const;
 
   // The widget showing `view`; null when none (tests and hosts look widgets up this way).
   GtkWidget* widgetFor(const uikit::View* view) const;
