@@ -58,7 +58,10 @@ constexpr const char* kCellClass = "keln-cell";
 constexpr const char* kBaseRules =
     ".keln-cell{padding:0;margin:0;border:none;background:none;box-shadow:none;min-width:0;min-height:0;"
     "outline:0 solid transparent;outline-offset:2px;}"
-    ".keln-cell:focus:focus-visible{outline:2px solid @theme_selected_bg_color;outline-offset:2px;}";
+    ".keln-cell:focus:focus-visible{outline:2px solid @theme_selected_bg_color;outline-offset:2px;}"
+    // Our views keep their own colours in every theme (the checkout's are white), so an
+    // activity indicator does not take the theme's text colour either: it is grey.
+    ".keln-activity-indicator{color:rgb(128,128,128);}";
 
 class StyleSheet {
  public:
@@ -271,6 +274,7 @@ ViewTreeWidgets::Node ViewTreeWidgets::makeNode(const std::shared_ptr<uikit::Vie
     // Drawn at the size of its view's frame (the style's natural size), not GTK's default.
     widget = gtk_spinner_new();
     gtk_widget_set_name(widget, activityIndicatorWidgetName);
+    gtk_widget_add_css_class(widget, "keln-activity-indicator");
   } else {
     widget = frameBoxNew();
     node.box = widget;
