@@ -266,8 +266,8 @@ ViewTreeWidgets::Node ViewTreeWidgets::makeNode(const std::shared_ptr<uikit::Vie
     gtk_label_set_xalign(GTK_LABEL(widget), 0);
     gtk_label_set_single_line_mode(GTK_LABEL(widget), TRUE);
   } else if (std::dynamic_pointer_cast<uikit::ImageView>(view) != nullptr) {
-    // An image view is decoration, as it is by default on the system we stand in for: its
-    // picture is not announced (the card's title names the card).
+    // An image view is decoration: assistive technology does not announce its picture (a
+    // card's title names the card).
     widget = GTK_WIDGET(g_object_new(GTK_TYPE_PICTURE, "accessible-role", GTK_ACCESSIBLE_ROLE_PRESENTATION, nullptr));
     gtk_picture_set_can_shrink(GTK_PICTURE(widget), TRUE);
   } else if (std::dynamic_pointer_cast<uikit::ActivityIndicatorView>(view) != nullptr) {

@@ -28,7 +28,8 @@ const char* iconNameForSymbol(const std::string& symbol);
 // picture, an activity indicator spins while it animates, a collection view cell is a
 // button whose click taps its item (exactly as a tap on the cell does), a web view shows
 // its engine's widget (see WebViewWidget.h). Background, corner radius, border, shadow and
-// clipping follow each view's layer.
+// clipping follow each view's layer; a cell shows a focus ring while the keyboard is on it,
+// and images are not announced to assistive technology.
 //
 // Owns the widgets it made (a reference each) and holds the views weakly. Main thread only.
 class ViewTreeWidgets {
