@@ -57,6 +57,23 @@ void closeWindowsOver(GtkWindow* parent) {
   }
 }
 
+// Whether a person sees `widget` and can use it: it is drawn, laid out, sensitive, and what
+// is drawn at its middle is it or part of it (not a view laid over it).
+bool inSight(GtkWidget* widget) {
+  if (!gtk_widget_is_drawable(widget) || !gtk_widget_is_sensitive(widget) || gtk_widget_get_width(widget) <= 0 ||
+      gtk_widget_get_height(widget) <= 0) {
+    return false;
+  }
+  GtkRoot* root = gtk_widget_get_root(widget);
+  graphene_point_t middle;
+  graphene_point_t inRoot;
+  graphene_point_init(&middle, static_cast<float>(gtk_widget_get_width(widget)) / 2,
+                      static_cast<float>(gtk_widget_get_height(widget)) / 2);
+  if (root == nullptr || !gtk_widget_compute_point(widget, GTK_WIDGET(root), &middle, &inRoot)) return false;
+  GtkWidget* picked = gtk_widget_pick(GTK_WIDGET(root), inRoot.x, inRoot.y, GTK_PICK_DEFAULT);
+  return picked == widget || (picked != nullptr && gtk_widget_is_ancestor(picked, widget));
+}
+
 struct BarButtonClick {
   std::weak_ptr<uikit::BarButtonItem> item;
   std::weak_ptr<PresentedWindow> window;
@@ -86,10 +103,32 @@ void PresentedWindow::open(GtkWindow* parent, const std::shared_ptr<uikit::ViewC
   gtk_window_set_modal(window_, TRUE);
   gtk_window_set_destroy_with_parent(window_, TRUE);
 
+  // The window manager and assistive technology name the window by its title; the header
+  // bar shows none (its title is an empty label that nothing announces).
+  gtk_window_set_title(window_, presentedWindowTitle);
+  gtk_accessible_update_property(GTK_ACCESSIBLE(window_), GTK_ACCESSIBLE_PROPERTY_LABEL, presentedWindowTitle, -1);
   headerBar_ = gtk_header_bar_new();
   gtk_header_bar_set_show_title_buttons(GTK_HEADER_BAR(headerBar_), FALSE);
-  gtk_header_bar_set_title_widget(GTK_HEADER_BAR(headerBar_), gtk_label_new(nullptr));
+  gtk_header_bar_set_title_widget(
+      GTK_HEADER_BAR(headerBar_),
+      GTK_WIDGET(g_object_new(GTK_TYPE_LABEL, "accessible-role", GTK_ACCESSIBLE_ROLE_PRESENTATION, nullptr)));
   gtk_window_set_titlebar(window_, headerBar_);
+
+  // Escape does what the bar's button does on the screen shown.
+  GtkEventController* shortcuts = gtk_shortcut_controller_new();
+  gtk_shortcut_controller_add_shortcut(
+      GTK_SHORTCUT_CONTROLLER(shortcuts),
+      gtk_shortcut_new(gtk_keyval_trigger_new(GDK_KEY_Escape, static_cast<GdkModifierType>(0)),
+                       gtk_callback_action_new(
+                           +[](GtkWidget*, GVariant*, gpointer data) -> gboolean {
+                             if (auto self = static_cast<std::weak_ptr<PresentedWindow>*>(data)->lock()) {
+                               self->escapeKeyPressed();
+                             }
+                             return TRUE;
+                           },
+                           new std::weak_ptr<PresentedWindow>(weak_from_this()),
+                           [](gpointer data) { delete static_cast<std::weak_ptr<PresentedWindow>*>(data); })));
+  gtk_widget_add_controller(GTK_WIDGET(window_), shortcuts);
 
   GtkWidget* content = widgets_.container();
   gtk_widget_set_hexpand(content, TRUE);
@@ -133,6 +172,16 @@ void PresentedWindow::open(GtkWindow* parent, const std::shared_ptr<uikit::ViewC
   });
   refresh();
   gtk_window_present(window_);
+  // GTK gives the first focusable widget the focus when the window maps: the bar's close
+  // button while the checkout loads, where Enter would end the payment. Nothing has it
+  // until the screen shows a control of its own (placeFocus()).
+  gtk_window_set_focus(window_, nullptr);
+  // A screen's controls can take the focus once laid out, which happens as a frame is drawn.
+  if (GdkFrameClock* clock = gtk_widget_get_frame_clock(GTK_WIDGET(window_))) {
+    frameClock_ = GDK_FRAME_CLOCK(g_object_ref(clock));
+    afterPaint_ = g_signal_connect_swapped(clock, "after-paint",
+                                           G_CALLBACK(+[](PresentedWindow* self) { self->placeFocus(); }), this);
+  }
 }
 
 void PresentedWindow::close() {
@@ -142,6 +191,14 @@ void PresentedWindow::close() {
     g_signal_handler_disconnect(parent_, parentUnrealized_);
     g_object_remove_weak_pointer(G_OBJECT(parent_), reinterpret_cast<gpointer*>(&parent_));
     parent_ = nullptr;
+  }
+  if (frameClock_ != nullptr) {
+    g_signal_handler_disconnect(frameClock_, afterPaint_);
+    g_clear_object(&frameClock_);
+  }
+  if (focusTarget_ != nullptr) {
+    g_object_remove_weak_pointer(G_OBJECT(focusTarget_), reinterpret_cast<gpointer*>(&focusTarget_));
+    focusTarget_ = nullptr;
   }
   if (window_ == nullptr) return;
   widgets_.clear();
@@ -191,6 +248,35 @@ void PresentedWindow::refresh() {
   if (width <= 0 || height <= 0) gtk_window_get_default_size(window_, &width, &height);
   widgets_.update(controller != nullptr ? controller->view() : nullptr, width, height);
   updateBarButton(topController());
+  placeFocus();
+}
+
+void PresentedWindow::placeFocus() {
+  if (window_ == nullptr) return;
+  GtkWidget* target = nullptr;
+  for (GtkWidget* control : widgets_.controls()) {
+    if (inSight(control)) {
+      target = control;
+      break;
+    }
+  }
+  // A screen that shows no control for a moment (the loading indicator over the page) keeps
+  // the focus where it is.
+  if (target == nullptr || target == focusTarget_) return;
+  if (focusTarget_ != nullptr) {
+    g_object_remove_weak_pointer(G_OBJECT(focusTarget_), reinterpret_cast<gpointer*>(&focusTarget_));
+  }
+  focusTarget_ = target;
+  g_object_add_weak_pointer(G_OBJECT(target), reinterpret_cast<gpointer*>(&focusTarget_));
+  gtk_widget_grab_focus(target);
+}
+
+void PresentedWindow::escapeKeyPressed() {
+  if (barButton_ != nullptr) {
+    gtk_widget_activate(barButton_);  // as a click on it
+  } else {
+    escape();
+  }
 }
 
 void PresentedWindow::updateBarButton(const std::shared_ptr<uikit::ViewController>& top) {

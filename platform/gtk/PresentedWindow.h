@@ -13,12 +13,19 @@ class ViewController;
 
 namespace keln::gtk {
 
+// The title of a presented window: the window manager and assistive technology show it.
+inline constexpr const char* presentedWindowTitle = "Checkout";
+
 // The window that shows one presented view controller: modal and transient for the
 // presenter's window, of that window's size, with a header bar holding the bar button of
 // the controller on top (of a navigation controller), and the controller's views drawn by
 // ViewTreeWidgets below it. Refreshed after every run of the main queue, after each click,
-// and when the window's size changes.
+// and when the window's size changes. It carries a title for the window manager and
+// assistive technology, which its header bar does not show.
 //
+// The keyboard: each time the screen changes, the focus goes to the first control it shows
+// (never to the bar's button, where Enter would end the payment); Escape acts as the bar
+// button does (close, or back), or, with no bar button, as the window manager's close.
 // Closing it from the window manager does not close it: it asks the controller on top to
 // escape (the checkout's close button), or, when none handles that, dismisses the
 // presented controller. Only close() (on dismissal) destroys it; when GTK destroys it
@@ -51,6 +58,10 @@ class PresentedWindow : public std::enable_shared_from_this<PresentedWindow> {
   void escapeLater();
   void escape();
   void matchPresenterSize();
+  // Gives the focus to the first control the screen shows (a card of the menu, the web
+  // page) whenever that changes: never to the bar's button, where Enter closes.
+  void placeFocus();
+  void escapeKeyPressed();
   void updateBarButton(const std::shared_ptr<uikit::ViewController>& top);
   std::shared_ptr<uikit::ViewController> topController() const;
 
@@ -61,6 +72,9 @@ class PresentedWindow : public std::enable_shared_from_this<PresentedWindow> {
   GtkWidget* headerBar_ = nullptr;
   GtkWidget* barButton_ = nullptr;
   std::weak_ptr<uikit::BarButtonItem> barButtonItem_;
+  GtkWidget* focusTarget_ = nullptr;     // weak pointer: the widget placeFocus() last chose
+  GdkFrameClock* frameClock_ = nullptr;  // the window's, one reference held until close()
+  gulong afterPaint_ = 0;
   ViewTreeWidgets widgets_;
   bool destroyedElsewhere_ = false;  // destroyed by GTK (with the presenter's window), not by close()
   unsigned observer_ = 0;

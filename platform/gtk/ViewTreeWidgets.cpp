@@ -42,15 +42,26 @@ std::string ruleBody(const uikit::View& view) {
     body += "border:" + number(layer.borderWidth()) + "px solid " + cssColor(layer.borderColor()) + ";";
   }
   if (layer.shadowOpacity() > 0) {
+    // A layer's shadow radius is the blur's standard deviation; a CSS blur radius is twice it.
     body += "box-shadow:" + number(layer.shadowOffset().width) + "px " + number(layer.shadowOffset().height) + "px " +
-            number(layer.shadowRadius()) + "px " + cssColor(layer.shadowColor(), layer.shadowOpacity()) + ";";
+            number(2 * layer.shadowRadius()) + "px " + cssColor(layer.shadowColor(), layer.shadowOpacity()) + ";";
   }
   return body;
 }
 
+constexpr const char* kCellClass = "keln-cell";
+
+// A cell's button loses the theme's look (its view's layer gives it one), but keeps a focus
+// ring in the theme's selection colour, drawn just outside the card. These rules come first
+// in the sheet and weigh no more than a style class, so a view's own style (its shadow)
+// wins over them.
 constexpr const char* kBaseRules =
-    "button.keln-cell{padding:0;margin:0;border:none;background:none;box-shadow:none;min-width:0;min-height:0;"
-    "outline:none;}";
+    ".keln-cell{padding:0;margin:0;border:none;background:none;box-shadow:none;min-width:0;min-height:0;"
+    "outline:0 solid transparent;outline-offset:2px;}"
+    ".keln-cell:focus:focus-visible{outline:2px solid @theme_selected_bg_color;outline-offset:2px;}"
+    // Our views keep their own colours in every theme (the checkout's are white), so an
+    // activity indicator does not take the theme's text colour either: it is grey.
+    ".keln-activity-indicator{color:rgb(128,128,128);}";
 
 class StyleSheet {
  public:
@@ -177,6 +188,26 @@ GtkWidget* ViewTreeWidgets::widgetFor(const uikit::View* view) const {
   return found == nodes_.end() ? nullptr : found->second.widget;
 }
 
+std::vector<GtkWidget*> ViewTreeWidgets::controls() const {
+  std::set<GtkWidget*> pages;
+  for (const auto& [view, node] : nodes_) {
+    if (node.engineWidget != nullptr) pages.insert(node.engineWidget);
+  }
+  std::vector<GtkWidget*> found;
+  const std::function<void(GtkWidget*)> visit = [&](GtkWidget* widget) {
+    if (gtk_widget_has_css_class(widget, kCellClass) || pages.count(widget) != 0) {
+      found.push_back(widget);
+      return;
+    }
+    for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr;
+         child = gtk_widget_get_next_sibling(child)) {
+      visit(child);
+    }
+  };
+  visit(container_);
+  return found;
+}
+
 void ViewTreeWidgets::clear() {
   auto nodes = std::move(nodes_);
   nodes_.clear();
@@ -220,7 +251,7 @@ ViewTreeWidgets::Node ViewTreeWidgets::makeNode(const std::shared_ptr<uikit::Vie
   GtkWidget* widget = nullptr;
   if (std::dynamic_pointer_cast<uikit::CollectionViewCell>(view) != nullptr) {
     widget = gtk_button_new();
-    gtk_widget_add_css_class(widget, "keln-cell");
+    gtk_widget_add_css_class(widget, kCellClass);
     gtk_widget_set_focus_on_click(widget, FALSE);
     node.box = frameBoxNew();
     gtk_button_set_child(GTK_BUTTON(widget), node.box);
@@ -235,13 +266,15 @@ ViewTreeWidgets::Node ViewTreeWidgets::makeNode(const std::shared_ptr<uikit::Vie
     gtk_label_set_xalign(GTK_LABEL(widget), 0);
     gtk_label_set_single_line_mode(GTK_LABEL(widget), TRUE);
   } else if (std::dynamic_pointer_cast<uikit::ImageView>(view) != nullptr) {
-    widget = gtk_picture_new();
+    // An image view is decoration: assistive technology does not announce its picture (a
+    // card's title names the card).
+    widget = GTK_WIDGET(g_object_new(GTK_TYPE_PICTURE, "accessible-role", GTK_ACCESSIBLE_ROLE_PRESENTATION, nullptr));
     gtk_picture_set_can_shrink(GTK_PICTURE(widget), TRUE);
   } else if (std::dynamic_pointer_cast<uikit::ActivityIndicatorView>(view) != nullptr) {
+    // Drawn at the size of its view's frame (the style's natural size), not GTK's default.
     widget = gtk_spinner_new();
     gtk_widget_set_name(widget, activityIndicatorWidgetName);
-    gtk_widget_set_halign(widget, GTK_ALIGN_CENTER);
-    gtk_widget_set_valign(widget, GTK_ALIGN_CENTER);
+    gtk_widget_add_css_class(widget, "keln-activity-indicator");
   } else {
     widget = frameBoxNew();
     node.box = widget;
@@ -303,7 +336,6 @@ void ViewTreeWidgets::refreshContent(Node& node, uikit::View& view) {
       node.image = imageView->image();
       showImage(GTK_PICTURE(widget), node.image);
     }
-    if (node.image) setAccessibleLabel(widget, node.image->name());
   } else if (auto* indicator = dynamic_cast<uikit::ActivityIndicatorView*>(&view)) {
     gtk_spinner_set_spinning(GTK_SPINNER(widget), indicator->isAnimating());
   }

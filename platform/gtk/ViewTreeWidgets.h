@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "uikit/Image.h"
 
@@ -27,7 +28,8 @@ const char* iconNameForSymbol(const std::string& symbol);
 // picture, an activity indicator spins while it animates, a collection view cell is a
 // button whose click taps its item (exactly as a tap on the cell does), a web view shows
 // its engine's widget (see WebViewWidget.h). Background, corner radius, border, shadow and
-// clipping follow each view's layer.
+// clipping follow each view's layer; a cell shows a focus ring while the keyboard is on it,
+// and images are not announced to assistive technology.
 //
 // Owns the widgets it made (a reference each) and holds the views weakly. Main thread only.
 class ViewTreeWidgets {
@@ -48,6 +50,10 @@ class ViewTreeWidgets {
 
   // Takes every widget out and drops it.
   void clear();
+
+  // The widgets a person operates (the menu's cells, the web pages), in the order Tab
+  // visits them; hidden or covered ones included.
+  std::vector<GtkWidget*> controls() const;
 
   // The widget showing `view`; null when none (tests and hosts look widgets up this way).
   GtkWidget* widgetFor(const uikit::View* view) const;

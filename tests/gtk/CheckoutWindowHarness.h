@@ -11,10 +11,15 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "e2e/EndToEndHarness.h"
 #include "gtk/WebViewWidget.h"
@@ -50,13 +55,107 @@ inline bool onScreen(GtkWidget* widget) {
   return widget != nullptr && gtk_widget_is_drawable(widget) && gtk_widget_get_width(widget) > 0;
 }
 
+// A picture of what GTK draws for a window, at the window's scale (device pixels), read
+// back from GTK's renderer. A web page's area is blank in it: WebKit's process draws the page.
+class WindowPicture {
+ public:
+  struct Color {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    int brightness() const { return (red + green + blue) / 3; }
+    int distance(const Color& other) const {
+      return std::max({std::abs(red - other.red), std::abs(green - other.green), std::abs(blue - other.blue)});
+    }
+  };
+
+  // Draws `window` as it is now, with its frame; an empty picture when it is not on screen.
+  static WindowPicture of(GtkWindow* window) {
+    WindowPicture picture;
+    GtkWidget* widget = GTK_WIDGET(window);
+    // What the window draws, its frame included, in its own coordinates.
+    graphene_rect_t bounds;
+    GskRenderer* renderer = gtk_widget_get_realized(widget) ? gtk_native_get_renderer(GTK_NATIVE(window)) : nullptr;
+    if (renderer == nullptr || !gtk_widget_compute_bounds(widget, widget, &bounds) || bounds.size.width < 1 ||
+        bounds.size.height < 1) {
+      return picture;
+    }
+    picture.scale_ = gtk_widget_get_scale_factor(widget);
+    picture.originX_ = bounds.origin.x;
+    picture.originY_ = bounds.origin.y;
+    const auto scale = static_cast<float>(picture.scale_);
+    GdkPaintable* paintable = gtk_widget_paintable_new(widget);  // draws those bounds
+    GtkSnapshot* drawing = gtk_snapshot_new();
+    gtk_snapshot_scale(drawing, scale, scale);
+    gdk_paintable_snapshot(paintable, GDK_SNAPSHOT(drawing), bounds.size.width, bounds.size.height);
+    g_object_unref(paintable);
+    GskRenderNode* node = gtk_snapshot_free_to_node(drawing);
+    if (node == nullptr) return picture;
+    graphene_rect_t viewport;
+    graphene_rect_init(&viewport, 0, 0, std::ceil(bounds.size.width * scale), std::ceil(bounds.size.height * scale));
+    picture.texture_ = gsk_renderer_render_texture(renderer, node, &viewport);
+    gsk_render_node_unref(node);
+    picture.width_ = gdk_texture_get_width(picture.texture_);
+    picture.height_ = gdk_texture_get_height(picture.texture_);
+    picture.pixels_.resize(static_cast<std::size_t>(picture.width_) * picture.height_ * 4);
+    gdk_texture_download(picture.texture_, picture.pixels_.data(), static_cast<gsize>(picture.width_) * 4);
+    return picture;
+  }
+
+  WindowPicture() = default;
+  WindowPicture(WindowPicture&& other) noexcept { *this = std::move(other); }
+  WindowPicture& operator=(WindowPicture&& other) noexcept {
+    std::swap(texture_, other.texture_);
+    std::swap(pixels_, other.pixels_);
+    std::swap(width_, other.width_);
+    std::swap(height_, other.height_);
+    std::swap(scale_, other.scale_);
+    std::swap(originX_, other.originX_);
+    std::swap(originY_, other.originY_);
+    return *this;
+  }
+  ~WindowPicture() {
+    if (texture_ != nullptr) g_object_unref(texture_);
+  }
+
+  bool empty() const { return pixels_.empty(); }
+  int scale() const { return scale_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+  // The device pixel at (x, y) of the window's own coordinates; black outside the picture.
+  Color at(double x, double y) const { return pixel(deviceX(x), deviceY(y)); }
+  int deviceX(double x) const { return static_cast<int>(std::floor((x - originX_) * scale_)); }
+  int deviceY(double y) const { return static_cast<int>(std::floor((y - originY_) * scale_)); }
+  Color pixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return {};
+    // Cairo's ARGB32, premultiplied: B, G, R, A in memory on a little-endian machine.
+    const guchar* p = &pixels_[(static_cast<std::size_t>(y) * width_ + x) * 4];
+    return {p[2], p[1], p[0]};
+  }
+
+  bool save(const std::string& path) const {
+    return texture_ != nullptr && gdk_texture_save_to_png(texture_, path.c_str());
+  }
+
+ private:
+  GdkTexture* texture_ = nullptr;
+  std::vector<guchar> pixels_;
+  int width_ = 0;
+  int height_ = 0;
+  int scale_ = 1;
+  double originX_ = 0;  // where the window's own (0, 0) is, in the picture
+  double originY_ = 0;
+};
+
 class CheckoutWindowTest : public EndToEndTest {
  protected:
   void SetUp() override {
     EndToEndTest::SetUp();
-    // No session or accessibility bus on a virtual display: GTK need not look for them.
+    // No session or accessibility bus on a virtual display: GTK need not look for them. Its
+    // test backend keeps each widget's accessible properties for the tests to read instead.
     g_setenv("NO_AT_BRIDGE", "1", FALSE);
-    g_setenv("GTK_A11Y", "none", FALSE);
+    g_setenv("GTK_A11Y", "test", TRUE);
 #if defined(__SANITIZE_ADDRESS__)
     // Mesa's GL driver is unloaded at exit with allocations that LeakSanitizer can no longer
     // attribute to it: under the sanitizer GTK draws without GL.
