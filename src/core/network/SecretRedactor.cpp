@@ -69,7 +69,7 @@ std::string_view trimmedBlanks(std::string_view text) {
 
 // Sets of secret positions, one per text position: bit k of the row of text[at] says that
 // secret_[k...] can be read starting at text[at] (bit `size` is always set: nothing is left
-// to read). A row's words below its `low` are zero and not stored. The rows are kept for a
+// to read). A row's words below its `low` are zero, whatever is stored there. The rows are kept for a
 // span of positions, or, in a ring, for the last kRing computed.
 class SecretRedactor::Rows {
  public:
