@@ -297,6 +297,41 @@ Encoder Encoder::appendElement() {
 
 // --- Documents -------------------------------------------------------------------------
 
+namespace {
+
+// The most arrays and objects a document may hold open at once, far beyond any gateway
+// reply. Deep nesting costs the parser many times the memory of its text.
+constexpr std::size_t kMaxNesting = 512;
+
+// True when `text` holds more than kMaxNesting arrays and objects open at once. Brackets
+// inside strings do not count; the text need not be valid JSON (the parser judges that).
+bool nestsTooDeep(std::string_view text) {
+  std::size_t depth = 0;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    switch (text[at]) {
+      case '"':
+        // Skip to the string's closing quote, passing over escaped characters.
+        for (at = text.find_first_of("\\\"", at + 1); at < text.size() && text[at] == '\\';
+             at = text.find_first_of("\\\"", at + 2)) {
+        }
+        if (at >= text.size()) return false;
+        break;
+      case '[':
+      case '{':
+        if (++depth > kMaxNesting) return true;
+        break;
+      case ']':
+      case '}':
+        if (depth > 0) --depth;
+        break;
+      default: break;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 struct JSONDocument::Contents {
   explicit Contents(json parsed) : value(std::move(parsed)), paths(value) {}
 
@@ -307,7 +342,9 @@ struct JSONDocument::Contents {
 JSONDocument::JSONDocument(std::string_view text) {
   // The parser stops at a NUL byte as at the end of the text, which would accept what
   // follows it. JSON allows no raw NUL anywhere (inside a string it must be escaped).
-  if (text.find('\0') != std::string_view::npos) {
+  // A document nested deeper than kMaxNesting is refused before the parser builds any of
+  // it, whatever memory that nesting would take.
+  if (text.find('\0') != std::string_view::npos || nestsTooDeep(text)) {
     throw DecodingError(DecodingError::Kind::dataCorrupted, {}, "The given data was not valid JSON.");
   }
   try {

@@ -5,8 +5,13 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstddef>
+#include <exception>
 #include <map>
 #include <memory>
+#include <string>
+
+#include "foundation/Log.h"
 
 namespace keln::gtk {
 namespace {
@@ -51,8 +56,22 @@ gboolean check(GSource* source) {
   return wait && *wait <= dispatch::Duration::zero();
 }
 
+// Runs what is due. A task that throws (a host's completion, say) cannot pass its
+// exception on through GLib's loop: it is written to the system log and dropped, the task
+// is not run again, and the tasks behind it run on the next dispatch.
+std::size_t runPendingTasks() {
+  try {
+    return dispatch::MainQueue::main().runPending();
+  } catch (const std::exception& error) {
+    foundation::systemLog(std::string("Exception thrown by a main-queue task: ") + error.what());
+  } catch (...) {
+    foundation::systemLog("Exception thrown by a main-queue task");
+  }
+  return 1;
+}
+
 gboolean dispatchQueue(GSource*, GSourceFunc, gpointer) {
-  if (dispatch::MainQueue::main().runPending() > 0) {
+  if (runPendingTasks() > 0) {
     // A copy: an observer may remove itself or others.
     auto current = observers();
     for (auto& [id, observer] : current) {

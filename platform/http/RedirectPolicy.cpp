@@ -80,12 +80,12 @@ RedirectVerdict judgeRedirect(int status, const std::string& requestURL, std::st
 std::shared_ptr<const Error> refusedRedirectError(RedirectVerdict verdict, const std::string& requestURL,
                                                   std::string_view location) {
   const bool insecure = verdict == RedirectVerdict::refuseInsecure;
-  std::string message =
-      insecure ? "Redirect from HTTPS to an insecure location refused: " : "Redirect to another origin refused: ";
-  message.append(location);
+  std::string text = insecure ? std::string(kInsecureRedirectRefused) : std::string(kOtherOriginRedirectRefused);
+  std::string message = text;
+  message.append(": ").append(location);
   return makeError(RequestError::sessionTaskFailed(
       makeError(URLError(insecure ? URLError::Code::secureConnectionRequired : URLError::Code::unsupportedURL,
-                         requestURL, static_cast<int>(CURLE_WRITE_ERROR), std::move(message)))));
+                         requestURL, static_cast<int>(CURLE_WRITE_ERROR), std::move(message), std::move(text) + "."))));
 }
 
 }  // namespace keln::http

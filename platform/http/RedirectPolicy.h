@@ -24,10 +24,15 @@ enum class RedirectVerdict {
 // empty location, give follow: nothing leaves for another place.
 RedirectVerdict judgeRedirect(int status, const std::string& requestURL, std::string_view location);
 
+inline constexpr std::string_view kOtherOriginRedirectRefused = "Redirect to another origin refused";
+inline constexpr std::string_view kInsecureRedirectRefused = "Redirect from HTTPS to cleartext refused";
+
 // The transport failure of an attempt whose redirect to `location` was refused: a
 // RequestError (sessionTaskFailed) around a URLError, secureConnectionRequired for an
-// insecure redirect and unsupportedURL for another origin. `location` is named in the
-// URLError's transport message; `requestURL` is its failing URL.
+// insecure redirect and unsupportedURL for another origin, whose localized description
+// says which refusal it was ("Redirect to another origin refused.", "Redirect from HTTPS
+// to cleartext refused."). `location` is named in the URLError's transport message;
+// `requestURL` is its failing URL.
 std::shared_ptr<const Error> refusedRedirectError(RedirectVerdict verdict, const std::string& requestURL,
                                                   std::string_view location);
 

@@ -2,13 +2,16 @@
 
 namespace keln::http {
 
-URLError::URLError(Code code, std::string failingURL, int transportCode, std::string transportMessage)
+URLError::URLError(Code code, std::string failingURL, int transportCode, std::string transportMessage,
+                   std::string localizedText)
     : code_(code),
       failingURL_(std::move(failingURL)),
       transportCode_(transportCode),
-      transportMessage_(std::move(transportMessage)) {}
+      transportMessage_(std::move(transportMessage)),
+      localizedText_(std::move(localizedText)) {}
 
 std::string URLError::localizedDescription() const {
+  if (!localizedText_.empty()) return localizedText_;
   switch (code_) {
     case Code::cancelled: return "cancelled";
     case Code::badURL: return "bad URL";

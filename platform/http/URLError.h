@@ -32,8 +32,11 @@ class URLError final : public Error {
   };
 
   // `transportCode` and `transportMessage` are the transport's own code and message
-  // (libcurl's), kept for diagnosis; `failingURL` is the URL of the attempt.
-  URLError(Code code, std::string failingURL, int transportCode, std::string transportMessage);
+  // (libcurl's), kept for diagnosis; `failingURL` is the URL of the attempt. A non-empty
+  // `localizedText` says what happened where the code's own text would not (a redirect
+  // that the session refused, say).
+  URLError(Code code, std::string failingURL, int transportCode, std::string transportMessage,
+           std::string localizedText = {});
 
   Code code() const { return code_; }
   const std::string& failingURL() const { return failingURL_; }
@@ -44,7 +47,8 @@ class URLError final : public Error {
   // UserInfo={NSErrorFailingURLStringKey=..., NSLocalizedDescription=..., curlCode=7,
   // curlMessage=...}
   std::string description() const override;
-  // "Could not connect to the server.", "The request timed out.", ...
+  // The text given at creation, or the code's: "Could not connect to the server.", "The
+  // request timed out.", ...
   std::string localizedDescription() const override;
 
  private:
@@ -52,6 +56,7 @@ class URLError final : public Error {
   std::string failingURL_;
   int transportCode_;
   std::string transportMessage_;
+  std::string localizedText_;
 };
 
 }  // namespace keln::http

@@ -10,6 +10,7 @@ const char* caseName(KelnSDKError::Kind kind) {
     case KelnSDKError::Kind::sdkNotConfigured: return "sdkNotConfigured";
     case KelnSDKError::Kind::applePayError: return "applePayError";
     case KelnSDKError::Kind::canceledByUser: return "canceledByUser";
+    case KelnSDKError::Kind::invalidParameter: return "invalidParameter";
   }
   return "?";
 }
@@ -37,6 +38,10 @@ KelnSDKError KelnSDKError::applePayError(std::optional<std::string> message) {
 }
 
 KelnSDKError KelnSDKError::canceledByUser() { return KelnSDKError(Kind::canceledByUser, std::nullopt); }
+
+KelnSDKError KelnSDKError::invalidParameter(std::optional<std::string> message) {
+  return KelnSDKError(Kind::invalidParameter, std::move(message));
+}
 
 std::optional<std::string> KelnSDKError::errorDescription() const {
   if (kind_ == Kind::canceledByUser) return std::string("Canceled by user");

@@ -25,4 +25,12 @@ TransactionParamsSDK::TransactionParamsSDK(
       tokenizationParams_(std::move(tokenizationParams)),
       applePayMerchantId_(std::move(applePayMerchantId)) {}
 
+TransactionParamsSDK::TransactionParamsSDK(Fields fields)
+    : TransactionParamsSDK(fields.terminalID, std::move(fields.merchantTransactionDescription),
+                           std::move(fields.transactionID), std::move(fields.transactionDescription), fields.amount,
+                           std::move(fields.currency), std::move(fields.paymentMethods), std::move(fields.client),
+                           std::move(fields.email), std::move(fields.shopURL), std::move(fields.shippingAddress),
+                           std::move(fields.billingAddress), std::move(fields.tokenizationParams),
+                           std::move(fields.applePayMerchantId)) {}
+
 }  // namespace keln

@@ -63,6 +63,30 @@ TEST(FlowCheckoutRequestBuilder, MapsLikeTheValidatingBuilder) {
                                         .build();
   EXPECT_EQ(withoutTimestamp(CheckoutRequestBuilder::build(full)), withoutTimestamp(validated));
 
+  // Named fields make the same parameters as the arguments in order: each lands in its own
+  // field, whatever its type shares with its neighbours.
+  const TransactionParamsSDK named({.terminalID = 3,
+                                    .merchantTransactionDescription = "merchant side",
+                                    .transactionID = "tx-1",
+                                    .transactionDescription = "Shoes",
+                                    .amount = 12.5,
+                                    .currency = "PLN",
+                                    .paymentMethods = methods,
+                                    .client = "Ann",
+                                    .email = "a@b.c",
+                                    .shopURL = "https://shop.example",
+                                    .shippingAddress = shipping,
+                                    .tokenizationParams = tokenization,
+                                    .applePayMerchantId = "merchant.id"});
+  EXPECT_EQ(withoutTimestamp(CheckoutRequestBuilder::build(named)), withoutTimestamp(validated));
+  EXPECT_EQ(named.merchantTransactionDescription(), "merchant side");
+  EXPECT_EQ(named.applePayMerchantId(), "merchant.id");
+  EXPECT_EQ(named.billingAddress(), std::nullopt);
+  const TransactionParamsSDK fewest({.transactionID = "tx-2"});
+  EXPECT_EQ(fewest.transactionDescription(), "") << "stored as present";
+  EXPECT_EQ(fewest.client(), std::nullopt);
+  EXPECT_EQ(fewest.applePayMerchantId(), std::nullopt);
+
   // The merchant-side description is carried by the parameters but not sent.
   EXPECT_EQ(withoutTimestamp(CheckoutRequestBuilder::build(params(1, "t", 1, "PLN", {}, "merchant side"))),
             withoutTimestamp(CheckoutRequestBuilder::build(params(1, "t", 1, "PLN", {}))));

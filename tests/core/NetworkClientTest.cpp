@@ -5,6 +5,7 @@
 #include <chrono>
 #include <limits>
 #include <mutex>
+#include <stdexcept>
 
 #include <keln/core/KelnSDKError.h>
 #include <keln/model/TransactionStatus.h>
@@ -439,6 +440,41 @@ TEST_F(NetworkClientTest, OwnerMayReleaseTheClientFromTheCompletion) {
   EXPECT_EQ(client, nullptr);
 }
 
+TEST_F(NetworkClientTest, ACompletionThatThrowsRunsOnceAndItsExceptionLeavesTheQueue) {
+  struct Case {
+    std::string name;
+    std::string body;
+    std::size_t decodeFailureLines;
+  };
+  const Case cases[] = {
+      {"decoded reply", samples::kStatusReply, 0},
+      {"undecodable reply", "{\"merchant\":7}", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    capture_.clear();
+    LocalGateway gateway;
+    gateway.setDefaultReply(Reply::json(200, c.body));
+    auto client = makeClient(gateway.url());
+    int calls = 0;
+    client->request<TransactionStatusDTO>(statusRouter(gateway.url()), [&](Result<TransactionStatusDTO>) {
+      ++calls;
+      throw std::runtime_error("host fault");
+    });
+    std::string caught;
+    try {
+      drive([&] { return calls > 0; });
+    } catch (const std::runtime_error& error) {
+      caught = error.what();
+    }
+    EXPECT_EQ(caught, "host fault");
+    settle();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(systemLogStartingWith("Failed to decode response data: ").size(), c.decodeFailureLines);
+    EXPECT_EQ(gateway.requestCount(), 1u);
+  }
+}
+
 // Every place where `token` shows in the captured lines: as given, with its slashes
 // escaped as a JSON writer may put them, or percent-encoded as in a request's path.
 std::size_t tokenSightings(const std::vector<foundation::ScopedLogCapture::Line>& lines, const std::string& token) {
@@ -533,15 +569,19 @@ TEST_F(NetworkClientTest, RedirectsStayWithinTheOrigin) {
     std::string location;
     LocalGateway* elsewhere;  // must receive nothing; null when the redirect is followed
     std::optional<http::URLError::Code> refusal;
+    std::string refusalText;  // what the host reads
   };
+  const std::string cleartext = "URLSessionTask failed with error: Redirect from HTTPS to cleartext refused.";
+  const std::string otherOrigin = "URLSessionTask failed with error: Redirect to another origin refused.";
   const Case cases[] = {
-      {"HTTPS to plain HTTP", &secure, plain.url() + path, &plain, http::URLError::Code::secureConnectionRequired},
+      {"HTTPS to plain HTTP", &secure, plain.url() + path, &plain, http::URLError::Code::secureConnectionRequired,
+       cleartext},
       {"HTTPS to another HTTPS origin", &secure, otherSecure.url() + path, &otherSecure,
-       http::URLError::Code::unsupportedURL},
+       http::URLError::Code::unsupportedURL, otherOrigin},
       {"plain HTTP to another origin", &plain, otherPlain.url() + path, &otherPlain,
-       http::URLError::Code::unsupportedURL},
-      {"HTTPS within its origin", &secure, "/moved" + path, nullptr, std::nullopt},
-      {"plain HTTP within its origin", &plain, plain.url() + "/moved" + path, nullptr, std::nullopt},
+       http::URLError::Code::unsupportedURL, otherOrigin},
+      {"HTTPS within its origin", &secure, "/moved" + path, nullptr, std::nullopt, ""},
+      {"plain HTTP within its origin", &plain, plain.url() + "/moved" + path, nullptr, std::nullopt, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -560,6 +600,7 @@ TEST_F(NetworkClientTest, RedirectsStayWithinTheOrigin) {
     const std::vector<RecordedRequest> received = c.from->requests();
     if (c.refusal) {
       expectTransportError(probe.result(), c.refusal);
+      EXPECT_EQ(probe.result().error()->localizedDescription(), c.refusalText);
       EXPECT_EQ(received.size(), 4u) << "a refused redirect fails the attempt, which is retried";
       EXPECT_EQ(systemLogStartingWith("Retrying request due to error: ").size(), 3u);
       EXPECT_EQ(c.elsewhere->requestCount(), 0u) << "the credentials left for another origin";

@@ -59,6 +59,25 @@ TEST_F(PaymentServiceTest, StatusQueryWithoutTokenFailsAtOnceAndPrintsTheReason)
   EXPECT_EQ(gateway.requestCount(), 0u);
 }
 
+TEST_F(PaymentServiceTest, StatusQueryForAnEmptyTransactionIdFailsAtOnceAndSendsNothing) {
+  LocalGateway gateway;
+  gateway.setDefaultReply(Reply::json(200, samples::kStatusReply));
+  DefaultPaymentService service = makeService(gateway.url());
+  CompletionProbe<TransactionStatus> probe;
+  service.getTransactionStatus("", probe.completion());
+  ASSERT_EQ(probe.results.size(), 1u);
+  const auto* error = dynamic_cast<const KelnSDKError*>(probe.result().error().get());
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->kind(), KelnSDKError::Kind::invalidParameter);
+  EXPECT_EQ(error->description(), "invalidParameter(\"Missing transactionID\")");
+  EXPECT_EQ(error->localizedDescription(), "Missing transactionID");
+  EXPECT_EQ(standardOutput(), std::vector<std::string>{"Missing transactionID"});
+  settle();
+  EXPECT_EQ(probe.results.size(), 1u);
+  EXPECT_EQ(gateway.requestCount(), 0u);
+  EXPECT_EQ(gateway.acceptedConnections(), 0u);
+}
+
 TEST_F(PaymentServiceTest, FailedStatusQueryPrintsTheGatewayError) {
   LocalGateway gateway;
   gateway.setDefaultReply(Reply::json(503, "{}"));

@@ -42,5 +42,40 @@ TEST(SecretRedactor, HidesEveryFormOfTheSecret) {
   }
 }
 
+// Runs of the characters that may stand for themselves or begin an encoding: a reader that
+// tries both readings of each without memory takes time exponential in the run's length
+// here (ctest's time limit fails it); each case must take no longer than any other text.
+TEST(SecretRedactor, LongRunsOfBackslashesAndPercents) {
+  const std::string slashes(64, '\\');
+  std::string mixed, mixedEncoded;
+  for (int i = 0; i < 32; ++i) {
+    mixed += "\\%";
+    mixedEncoded += i % 2 ? "%5C%25" : "\\\\%";
+  }
+  struct Case {
+    std::string name;
+    std::string secret;
+    std::string text;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"echoed raw", slashes, R"({"authorization":"Bearer )" + slashes + R"("})",
+       R"({"authorization":"Bearer <redacted>"})"},
+      {"echoed JSON-escaped", slashes, "[" + slashes + slashes + "]", "[<redacted>]"},
+      {"one short", slashes, std::string(63, '\\') + "\"", std::string(63, '\\') + "\""},
+      {"one short, before an unfinished escape", slashes, std::string(62, '\\') + "\\u005",
+       std::string(62, '\\') + "\\u005"},
+      {"within a longer run", slashes, std::string(127, '\\') + "x", "<redacted>x"},
+      {"mixed, encoded in turns", mixed, "a" + mixedEncoded + "b", "a<redacted>b"},
+      {"mixed, one short", mixed, mixed.substr(1), mixed.substr(1)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const SecretRedactor redactor(c.secret);
+    EXPECT_EQ(redactor.redacted(c.text), c.expected);
+    EXPECT_EQ(redactor.occursIn(c.text), c.expected != c.text);
+  }
+}
+
 }  // namespace
 }  // namespace keln

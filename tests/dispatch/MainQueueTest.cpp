@@ -50,6 +50,20 @@ TEST(MainQueue, DueTimerJoinsBehindTasksAlreadyWaiting) {
   EXPECT_EQ(order, (std::vector<int>{0, 1}));
 }
 
+TEST(MainQueue, ATaskThatThrowsLeavesTheRunAndTheTasksBehindItWaitForTheNext) {
+  MainQueue queue;
+  std::vector<int> order;
+  queue.async([&] {
+    order.push_back(0);
+    throw std::runtime_error("host fault");
+  });
+  queue.async([&] { order.push_back(1); });
+  EXPECT_THROW(queue.runPending(), std::runtime_error);
+  EXPECT_EQ(order, std::vector<int>{0});
+  EXPECT_EQ(queue.runPending(), 1u);
+  EXPECT_EQ(order, (std::vector<int>{0, 1}));
+}
+
 TEST(MainQueue, RunUntilWaitsForWorkFromOtherThreads) {
   MainQueue queue;
   std::atomic<bool> done{false};

@@ -158,6 +158,44 @@ TEST(JSONCoding, DeeplyNestedAndLargeDocumentsFailCleanly) {
   EXPECT_EQ(JSONDecoder().decode<Outer>(large).items.size(), 50000u);
 }
 
+TEST(JSONCoding, NestingDeeperThan512IsCorruptedData) {
+  const auto arrays = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+  std::string objects = "1";
+  for (int i = 0; i < 513; ++i) objects = R"({"a":)" + objects + "}";
+  const std::string bracketsInStrings =
+      "[" + std::string(R"("[{\"\\[[")") + "," + "\"" + std::string(2000, '[') + "\"]";
+  std::string wide;
+  for (int i = 0; i < 10000; ++i) wide += "[],";
+  struct Case {
+    std::string name;
+    std::string text;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"512 arrays", arrays(512), true},
+      {"513 arrays", arrays(513), false},
+      {"513 objects", objects, false},
+      {"a million arrays", arrays(1000000), false},
+      {"512 arrays after 10000 closed ones", "[" + wide + arrays(511) + "]", true},
+      {"brackets inside strings", bracketsInStrings, true},
+      {"an unclosed string full of brackets", "[\"" + std::string(1000, '['), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.accepted) {
+      EXPECT_NO_THROW(JSONDocument{c.text});
+      continue;
+    }
+    try {
+      JSONDocument document(c.text);
+      ADD_FAILURE() << "accepted";
+    } catch (const DecodingError& error) {
+      EXPECT_EQ(error.kind(), DecodingError::Kind::dataCorrupted);
+      EXPECT_EQ(error.description(), "dataCorrupted: The given data was not valid JSON.");
+    }
+  }
+}
+
 TEST(JSONCoding, EncoderRefusesWhatJSONCannotHold) {
   for (double bad : {std::nan(""), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()}) {
     Outer outer{bad, true, {}, std::nullopt};

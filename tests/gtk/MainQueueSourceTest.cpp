@@ -6,7 +6,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
+
+#include "foundation/Log.h"
 
 namespace keln::gtk {
 namespace {
@@ -119,6 +122,22 @@ TEST_F(MainQueueSourceTest, ObserversRunAfterADispatchThatRanWorkAndDetachHandsT
   EXPECT_FALSE(later);
   EXPECT_EQ(dispatch::MainQueue::main().runPending(), 1u);
   EXPECT_TRUE(later);
+}
+
+TEST_F(MainQueueSourceTest, ATaskThatThrowsIsLoggedOnceAndTheLoopGoesOn) {
+  foundation::ScopedLogCapture capture;
+  int thrown = 0;
+  bool next = false;
+  dispatch::MainQueue::main().async([&] {
+    ++thrown;
+    throw std::runtime_error("host fault");
+  });
+  dispatch::MainQueue::main().async([&] { next = true; });
+  iterateUntil([&] { return next; });
+  EXPECT_TRUE(next);
+  EXPECT_EQ(thrown, 1);
+  EXPECT_EQ(capture.messages(foundation::LogStream::systemLog),
+            std::vector<std::string>{"Exception thrown by a main-queue task: host fault"});
 }
 
 }  // namespace

@@ -93,10 +93,10 @@ TEST_F(ApplePayManagerTest, ReportsEachOutcomeOnceAfterTheSheetIsGone) {
        "{\"a\":\"\xff\"}",
        ApplePayStatus::success,
        {"Presented PaymentController", "Failed to load: " + notInTheCorrectFormat}},
-      {"token data nests deeply",
+      {"token data nests too deeply",
        std::string(100000, '[') + std::string(100000, ']'),
        ApplePayStatus::success,
-       {"Presented PaymentController"}},
+       {"Presented PaymentController", "Failed to load: " + notInTheCorrectFormat}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

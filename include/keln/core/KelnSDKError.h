@@ -14,15 +14,18 @@ namespace keln {
 //  - sdkNotConfigured: the configuration was rejected before a request was sent
 //    ("Incorrect baseURL", "Incorrect clientID", "Incorrect token", "Missing baseURL");
 //  - applePayError: the wallet sheet reported an error ("Apple Pay Error");
-//  - canceledByUser: the user closed the checkout.
+//  - canceledByUser: the user closed the checkout;
+//  - invalidParameter: an argument of a call cannot make a request, and nothing was sent
+//    ("Missing transactionID": a status query for an empty transaction id).
 // An immutable value.
 class KELN_EXPORT KelnSDKError : public Error {
  public:
-  enum class Kind { sdkNotConfigured, applePayError, canceledByUser };
+  enum class Kind { sdkNotConfigured, applePayError, canceledByUser, invalidParameter };
 
   static KelnSDKError sdkNotConfigured(std::optional<std::string> message);
   static KelnSDKError applePayError(std::optional<std::string> message);
   static KelnSDKError canceledByUser();
+  static KelnSDKError invalidParameter(std::optional<std::string> message);
 
   Kind kind() const { return kind_; }
   // The text a message case carries; nullopt for canceledByUser.

@@ -28,6 +28,14 @@ struct SDKAccess;
 // queue (see keln/platform/MainQueue.h), so the host must drive that queue. The host keeps
 // the SDK alive until a started payment's completion has run: releasing it while a
 // checkout is on screen ends that payment without a result.
+//
+// A completion is called once, whatever it does. The SDK does not catch what a completion
+// throws: the exception leaves the main queue's run operation that ran the completion
+// (MainQueue::runPending() or runUntil(), which the host may call again to go on; the
+// completion is not called again), or, when a GLib main context drives the queue (the GTK
+// front end), it is written to the system log and dropped, since it cannot pass through
+// GLib's loop. A completion run at once for a configuration fault throws out of the call
+// that started the request.
 class KELN_EXPORT SDK {
  public:
   using PaymentCompletion = std::function<void(Result<TransactionResultSDK>)>;
@@ -52,7 +60,9 @@ class KELN_EXPORT SDK {
                     PaymentCompletion completion = nullptr);
 
   // Queries the status of a transaction, whatever it is; no screen is shown. A
-  // configuration fault completes at once, on the calling thread.
+  // configuration fault, or an empty `transactionID`
+  // (KelnSDKError::invalidParameter("Missing transactionID")), completes at once, on the
+  // calling thread, and sends nothing.
   void getTransactionStatus(const std::string& transactionID, StatusCompletion completion);
 
  private:

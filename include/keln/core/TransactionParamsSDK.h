@@ -22,6 +22,36 @@ namespace keln {
 // only the Apple Pay request; without it none is made.
 class KELN_EXPORT TransactionParamsSDK {
  public:
+  // Every field, named, in the order of the constructor's arguments below, so that a host
+  // can name each at the call site:
+  //
+  //   keln::TransactionParamsSDK params({.terminalID = 1234,
+  //                                      .transactionID = "ORDER-1",
+  //                                      .transactionDescription = "Two coffees",
+  //                                      .amount = 12.5,
+  //                                      .currency = "PLN",
+  //                                      .paymentMethods = {keln::PaymentMethod::card}});
+  //
+  // A field left out is absent when optional; otherwise it is zero or empty, and is sent
+  // as such.
+  struct Fields {
+    std::int64_t terminalID = 0;
+    std::optional<std::string> merchantTransactionDescription{};
+    std::string transactionID{};
+    std::string transactionDescription{};
+    double amount = 0;
+    std::string currency{};
+    std::vector<PaymentMethod> paymentMethods{};
+    std::optional<std::string> client{};
+    std::optional<std::string> email{};
+    std::optional<std::string> shopURL{};
+    std::optional<Address> shippingAddress{};
+    std::optional<Address> billingAddress{};
+    std::optional<TokenizationParams> tokenizationParams{};
+    std::optional<std::string> applePayMerchantId{};
+  };
+
+  explicit TransactionParamsSDK(Fields fields);
   // `transactionDescription` is stored as present, even when empty.
   TransactionParamsSDK(std::int64_t terminalID, std::optional<std::string> merchantTransactionDescription,
                        std::string transactionID, std::string transactionDescription, double amount,

@@ -232,7 +232,8 @@ struct Coding<std::vector<T>> {
 };
 
 // A parsed JSON document. Throws DecodingError (dataCorrupted, "The given data was not
-// valid JSON.") when the text is not valid JSON in UTF-8. Top-level fragments are allowed.
+// valid JSON.") when the text is not valid JSON in UTF-8, or holds more than 512 arrays and
+// objects open at once. Top-level fragments are allowed.
 class KELN_EXPORT JSONDocument {
  public:
   explicit JSONDocument(std::string_view text);

@@ -85,6 +85,8 @@ class KELN_EXPORT MainQueue {
 
   // Does whatever I/O is ready or due, then runs the tasks that are due now, and those
   // they post in turn, until none is due. Returns how many tasks ran. Main thread.
+  // An exception thrown by a task leaves this call (and runUntil()) as thrown; that task
+  // is done, and the tasks behind it wait for the next call.
   std::size_t runPending();
 
   // Runs tasks as they become due, and does I/O as it becomes ready, until `condition`

@@ -3,6 +3,8 @@
 #include <optional>
 #include <utility>
 
+#include <keln/core/KelnSDKError.h>
+
 #include "core/network/PaymentRouter.h"
 #include "foundation/Log.h"
 
@@ -20,6 +22,13 @@ void DefaultPaymentService::createCheckout(const CheckoutRequest& request,
 
 void DefaultPaymentService::getTransactionStatus(const std::string& transactionID,
                                                  std::function<void(Result<TransactionStatus>)> completion) {
+  if (transactionID.empty()) {
+    // The request would name no transaction ("/payments//status"): nothing is sent.
+    auto failure = makeError(KelnSDKError::invalidParameter("Missing transactionID"));
+    foundation::standardOutput(failure->localizedDescription());
+    completion(Result<TransactionStatus>::failure(std::move(failure)));
+    return;
+  }
   auto router =
       std::make_shared<PaymentRouter>(PaymentRouter::status(networkClient_->configuration().baseURL(), transactionID));
   networkClient_->request<TransactionStatusDTO>(

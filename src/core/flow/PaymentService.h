@@ -15,7 +15,9 @@ namespace keln {
 // status.
 //
 // Main thread only. Each completion runs exactly once: on the main queue, or at once on
-// the calling thread when the client's configuration is rejected before sending.
+// the calling thread when the client's configuration is rejected before sending, or when a
+// status query names no transaction (KelnSDKError::invalidParameter("Missing
+// transactionID")).
 class PaymentService {
  public:
   virtual ~PaymentService() = default;

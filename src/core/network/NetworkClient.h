@@ -3,6 +3,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -37,15 +38,20 @@ class NetworkClient {
         return;
       }
       std::shared_ptr<const Error> failure;
+      std::optional<T> value;
       try {
-        T value = foundation::JSONDecoder().decode<T>(data.value());
-        completion(Result<T>::success(std::move(value)));
-        return;
+        value.emplace(foundation::JSONDecoder().decode<T>(data.value()));
       } catch (const foundation::DecodingError& error) {
         failure = makeError(error);
       } catch (const std::exception& error) {
         failure =
             makeError(foundation::DecodingError(foundation::DecodingError::Kind::dataCorrupted, {}, error.what()));
+      }
+      if (value) {
+        // Outside the try: whatever the completion throws is the host's and leaves here as
+        // it was thrown.
+        completion(Result<T>::success(std::move(*value)));
+        return;
       }
       foundation::systemLog("Failed to decode response data: " + failure->description());
       completion(Result<T>::failure(std::move(failure)));
