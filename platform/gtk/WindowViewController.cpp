@@ -4,6 +4,7 @@
 #include "gtk/MainQueueSource.h"
 #include "gtk/PresentedWindow.h"
 #include "gtk/WebKitWebEngine.h"
+#include "gtk/WebSandbox.h"
 #include "uikit/View.h"
 
 namespace keln::gtk {
@@ -53,7 +54,7 @@ GtkWindow* WindowViewController::presentedWindow() const {
 std::optional<std::string> WindowViewController::presentationUnavailableReason() const {
   if (!hasDisplay_) return "No display could be opened to show the checkout window";
   if (window_ == nullptr) return "No host window to present the checkout from";
-  return std::nullopt;
+  return webSandboxUnavailableReason();
 }
 
 void WindowViewController::loadView() {

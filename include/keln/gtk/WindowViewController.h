@@ -35,9 +35,11 @@ KELN_EXPORT bool initialize();
 // checkout's close button. Dismissing the checkout closes its window before the
 // dismissal's completion runs.
 //
-// Without a display, or without a host window, the controller cannot present: the SDK then
-// ends a payment started from it with KelnSDKError::sdkNotConfigured carrying the reason,
-// and sends nothing.
+// Without a display, without a host window, or where WebKit's sandbox cannot start (it
+// needs bubblewrap and unprivileged user namespaces; without them WebKit would end the
+// whole process when the page loads), the controller cannot present: the SDK then ends a
+// payment started from it with KelnSDKError::sdkNotConfigured carrying the reason, and
+// sends nothing.
 //
 // A host window has one controller, which the window owns: make() makes it on the first
 // call for that window and returns the same one afterwards, and it lives until the window
