@@ -4,6 +4,7 @@
 #include "gtk/MainQueueSource.h"
 #include "gtk/PresentedWindow.h"
 #include "gtk/WebKitWebEngine.h"
+#include "gtk/WebSandbox.h"
 #include "uikit/View.h"
 
 namespace keln::gtk {
@@ -19,11 +20,25 @@ bool initialize() {
   return frontEndInstalled;
 }
 
+namespace {
+
+// The key under which a host window keeps its controller.
+constexpr const char* kControllerKey = "keln-window-view-controller";
+
+}  // namespace
+
 std::shared_ptr<WindowViewController> WindowViewController::make(GtkWindow* window) {
-  return std::make_shared<WindowViewController>(window);
+  if (window == nullptr) return std::make_shared<WindowViewController>(MadeByMake(), nullptr);
+  using Owned = std::shared_ptr<WindowViewController>;
+  if (auto* owned = static_cast<Owned*>(g_object_get_data(G_OBJECT(window), kControllerKey))) return *owned;
+  auto controller = std::make_shared<WindowViewController>(MadeByMake(), window);
+  // Released when the window is finalized.
+  g_object_set_data_full(G_OBJECT(window), kControllerKey, new Owned(controller),
+                         [](gpointer owned) { delete static_cast<Owned*>(owned); });
+  return controller;
 }
 
-WindowViewController::WindowViewController(GtkWindow* window) : window_(window), hasDisplay_(initialize()) {
+WindowViewController::WindowViewController(MadeByMake, GtkWindow* window) : window_(window), hasDisplay_(initialize()) {
   if (window_ != nullptr) g_object_add_weak_pointer(G_OBJECT(window_), reinterpret_cast<gpointer*>(&window_));
 }
 
@@ -39,7 +54,7 @@ GtkWindow* WindowViewController::presentedWindow() const {
 std::optional<std::string> WindowViewController::presentationUnavailableReason() const {
   if (!hasDisplay_) return "No display could be opened to show the checkout window";
   if (window_ == nullptr) return "No host window to present the checkout from";
-  return std::nullopt;
+  return webSandboxUnavailableReason();
 }
 
 void WindowViewController::loadView() {

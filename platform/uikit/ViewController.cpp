@@ -3,6 +3,7 @@
 #include <keln/platform/MainQueue.h>
 
 #include "foundation/Log.h"
+#include "uikit/NavigationController.h"
 #include "uikit/NavigationItem.h"
 #include "uikit/View.h"
 
@@ -20,7 +21,19 @@ ViewController::ViewController() = default;
 
 ViewController::ViewController(const Coder&) {}
 
-ViewController::~ViewController() = default;
+ViewController::~ViewController() {
+  if (presented_ == nullptr) return;
+  // Whatever this one presented has lost the screen it was shown from, and nobody can reach
+  // it there any more: it is asked to escape, as a user's escape would, on the main queue
+  // rather than inside whatever is releasing this controller.
+  dispatch::MainQueue::main().async([orphan = std::weak_ptr<ViewController>(presented_)] {
+    std::shared_ptr<ViewController> top = orphan.lock();
+    if (auto navigation = std::dynamic_pointer_cast<NavigationController>(top)) {
+      if (auto shown = navigation->topViewController()) top = shown;
+    }
+    if (top != nullptr) top->accessibilityPerformEscape();
+  });
+}
 
 std::shared_ptr<View> ViewController::view() {
   if (view_ != nullptr) return view_;

@@ -731,54 +731,73 @@ TEST_F(PaymentViewModelTest, WalletSuccessBeforeTheCheckoutReplyCarriesNoTransac
   EXPECT_FALSE(results_.front().value().transactionID().has_value());
 }
 
-TEST_F(PaymentViewModelTest, NothingIsDeliveredWithoutCoordinatorOrPresenter) {
+TEST_F(PaymentViewModelTest, NothingIsDeliveredWithoutCoordinator) {
+  gateway_.enqueue({Reply::json(200, checkoutReply({"CARD"})), Reply::json(200, statusReply("Success"))});
+  Checkout checkout = openCheckout();
+  const std::shared_ptr<uikit::NavigationController> navigation = coordinator_->navigationController();
+  coordinator_.reset();
+  checkout.screen->navigate(kRedirect);
+  checkout.screen->walletFinished(ApplePayStatus::error);
+  runUntil([&] { return checkout.counts->statusAnswers == 1; });
+  settle();
+  EXPECT_TRUE(results_.empty());
+  EXPECT_EQ(host_->presentedViewController(), navigation);
+  EXPECT_FALSE(checkout.viewModel->hasEnded());
+  host_->dismiss(false);
+  runPending();
+}
+
+// The host let go of the controller it presented from (or none was stored): the payment
+// still ends once, on the main queue, with the first ending found, and nothing of it stays
+// on screen.
+TEST_F(PaymentViewModelTest, PaymentWhosePresenterIsGoneStillDeliversItsOneResult) {
   struct Case {
     const char* name;
     bool storeSource;
     std::function<void()> lose;
   };
   const Case cases[] = {
-      {"coordinator released", true, [this] { coordinator_.reset(); }},
       {"no presenting controller stored", false, [] {}},
       {"presenting controller released", true,
        [this] { coordinator_->setSource(std::make_shared<uikit::ViewController>()); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    results_.clear();
+    gateway_.clearRequests();
     gateway_.enqueue({Reply::json(200, checkoutReply({"CARD"})), Reply::json(200, statusReply("Success"))});
     Checkout checkout = openCheckout(c.storeSource ? Start() : Start().withoutSource());
-    // The previous case's payment, which could not end, ended as replaced when this began.
-    results_.clear();
-    const std::shared_ptr<uikit::NavigationController> navigation = coordinator_->navigationController();
     c.lose();
     checkout.screen->navigate(kRedirect);
     checkout.screen->walletFinished(ApplePayStatus::error);
+    EXPECT_TRUE(results_.empty()) << "the result is handed over on the main queue";
     runUntil([&] { return checkout.counts->statusAnswers == 1; });
     settle();
-    EXPECT_TRUE(results_.empty());
-    EXPECT_EQ(host_->presentedViewController(), navigation);
-    EXPECT_FALSE(checkout.viewModel->hasEnded());
-    host_->dismiss(false);
-    runPending();
-    if (!coordinator_) {
-      coordinator_ = std::make_shared<PaymentCoordinator>(navigation,
-                                                          SDKConfigFactory::withRoot(gateway_.url(), kClientID, kToken),
-                                                          &PaymentViewController::makeCheckout);
-    }
+    ASSERT_EQ(results_.size(), 1u);
+    const KelnSDKError* error = sdkError(results_.front());
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->kind(), KelnSDKError::Kind::applePayError);
+    EXPECT_TRUE(checkout.viewModel->hasEnded());
+    EXPECT_FALSE(checkoutOnScreen());
+    checkout.screen->close();
+    settle();
+    EXPECT_EQ(results_.size(), 1u);
   }
 }
 
-TEST_F(PaymentViewModelTest, FailureFoundWithoutPresenterLeavesTheCheckoutForTheCloseButton) {
+TEST_F(PaymentViewModelTest, FailureFoundWithoutPresenterIsDeliveredOnce) {
   Checkout checkout = startCheckout(Start().withToken("").withoutSource());
+  EXPECT_TRUE(results_.empty()) << "the result is handed over on the main queue";
   runPending();
-  EXPECT_TRUE(results_.empty());
-  EXPECT_TRUE(checkoutOnScreen());
-  coordinator_->setSource(host_);
-  checkout.screen->close();
-  runUntil([&] { return !results_.empty(); });
-  settle();
   ASSERT_EQ(results_.size(), 1u);
-  expectCanceledByUser(results_.front());
+  const KelnSDKError* error = sdkError(results_.front());
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->kind(), KelnSDKError::Kind::sdkNotConfigured);
+  EXPECT_EQ(error->message(), "Incorrect token");
+  EXPECT_FALSE(checkoutOnScreen());
+  checkout.screen->close();
+  settle();
+  EXPECT_EQ(results_.size(), 1u);
   EXPECT_EQ(gateway_.requestCount(), 0u);
 }
 
@@ -873,15 +892,17 @@ TEST_F(PaymentViewModelTest, FailureWhileTheNextCheckoutIsSetUpReachesNoEarlierC
   coordinator_->setPaymentCompletion([&](PaymentResult result) { secondResults.push_back(std::move(result)); });
   settle();
   EXPECT_EQ(firstResults.size(), 1u);
-  EXPECT_TRUE(secondResults.empty());
-  EXPECT_TRUE(checkoutOnScreen());
+  ASSERT_EQ(secondResults.size(), 1u);
+  const KelnSDKError* error = sdkError(secondResults.front());
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->message(), "Incorrect token");
 
   screen->close();
-  runUntil([&] { return !secondResults.empty(); });
   settle();
   EXPECT_EQ(firstResults.size(), 1u);
-  ASSERT_EQ(secondResults.size(), 1u);
-  expectCanceledByUser(secondResults.front());
+  EXPECT_EQ(secondResults.size(), 1u);
+  host_->dismiss(false);
+  runPending();
 }
 
 TEST_F(PaymentViewModelTest, OnlyWebAndMailLinksOpenOutside) {

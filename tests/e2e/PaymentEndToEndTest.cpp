@@ -369,6 +369,66 @@ TEST_F(PaymentEndToEndTest, TwoStartsInOneTurnEachEndOnce) {
   EXPECT_EQ(gateway.exchanges().size(), 0u);
 }
 
+// The host keeps no controller to present from (it passes a temporary, or lets go of its
+// screen later): whenever that happens, the payment still ends with one result, and the
+// checkout, which nobody can reach any more, ends as its close button ends it.
+TEST_F(PaymentEndToEndTest, PaymentWhosePresenterTheHostLetGoOfEndsOnce) {
+  const sandbox::SandboxGateway* gatewayOf = nullptr;  // the case's gateway
+  struct Case {
+    const char* name;
+    std::string token;
+    // What happens on screen before the host lets go of its screen; null for a temporary.
+    std::function<void(HostScreen&)> before;
+    KelnSDKError::Kind kind;
+    std::optional<std::string> message;
+  };
+  const std::vector<Case> cases{
+      {"a temporary, the configuration faulty", "", nullptr, KelnSDKError::Kind::sdkNotConfigured, "Incorrect token"},
+      {"a temporary, the checkout asked for", kHostToken, nullptr, KelnSDKError::Kind::canceledByUser, std::nullopt},
+      {"let go of on the web form", kHostToken,
+       [this](HostScreen& host) { ASSERT_TRUE(drive([&] { return host.webFormShown(); })); },
+       KelnSDKError::Kind::canceledByUser, std::nullopt},
+      {"let go of while the status is polled", kHostToken,
+       [this, &gatewayOf](HostScreen& host) {
+         ASSERT_TRUE(drive([&] { return host.webFormShown(); }));
+         host.completeWebForm();
+         ASSERT_TRUE(drive([&] { return statusQueriesOf(*gatewayOf, "sbx-1") == 2; }));
+       },
+       KelnSDKError::Kind::canceledByUser, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sandbox::SandboxOptions options;
+    options.statuses = {"Pending"};
+    sandbox::SandboxGateway gateway(options);
+    gatewayOf = &gateway;
+    auto sdk = SDKAccess::make(SDKConfigFactory::withRoot(gateway.root(), kHostClientID, c.token));
+    PaymentProbe probe;
+
+    if (c.before == nullptr) {
+      sdk->startPayment(std::make_shared<uikit::ViewController>(), paymentParams(), probe.completion());
+    } else {
+      auto host = std::make_unique<HostScreen>();
+      sdk->startPayment(host->controller(), paymentParams(), probe.completion());
+      c.before(*host);
+      ASSERT_FALSE(probe.called());
+      host.reset();
+    }
+    EXPECT_FALSE(probe.called()) << "the result comes on the main queue";
+    ASSERT_TRUE(drive([&] { return probe.called(); }));
+    const std::size_t statusQueries = statusQueriesOf(gateway, "sbx-1");
+    settle();
+
+    ASSERT_EQ(probe.count(), 1u);
+    expectSDKError(probe.result(), c.kind, c.message);
+    EXPECT_EQ(SDKAccess::coordinator(*sdk).navigationController()->presentingViewController(), nullptr);
+    EXPECT_EQ(statusQueriesOf(gateway, "sbx-1"), statusQueries) << "polling stops once the payment has ended";
+    if (c.token.empty()) {
+      EXPECT_EQ(gateway.exchanges().size(), 0u);
+    }
+  }
+}
+
 // The host's controller already presents a screen of the host's own.
 TEST_F(PaymentEndToEndTest, CheckoutThatCannotBePresentedEndsWithoutSendingOrDismissing) {
   for (const bool earlierPayment : {false, true}) {

@@ -135,6 +135,18 @@ TEST_F(CheckoutWebFormTest, PersonPaysInTheFormPageAndTheResultComesAfterTheWind
   EXPECT_TRUE(opened_.empty());
 }
 
+// A host that keeps no controller (it hands make()'s to the start and drops it): its
+// window keeps it, so the checkout shows and the payment comes back.
+TEST_F(CheckoutWebFormTest, HostThatKeepsNoControllerGetsTheCheckoutAndOneResult) {
+  ASSERT_NO_FATAL_FAILURE(startPaymentKeepingNoController());
+  ASSERT_TRUE(iterateUntil([&] { return pageLoaded(formURL()); }));
+  clickInPage("pay");
+  expectOneResultAfterTheWindowIsGone();
+  ASSERT_TRUE(probe_.result().isSuccess()) << describe(probe_.result());
+  EXPECT_TRUE(probe_.result().value().isSuccess());
+  EXPECT_EQ(probe_.result().value().transactionID(), std::optional<std::string>(kCheckoutID));
+}
+
 TEST_F(CheckoutWebFormTest, LinksInTheFormPageOpenOnlyAWebAddressOutsideAndSaveNothing) {
   recordEmissions(WEBKIT_TYPE_DOWNLOAD, "created-destination", 1, savedFiles_);
   startPayment();

@@ -49,6 +49,22 @@ inline GtkWidget* findOfType(GtkWidget* root, GType type) {
   return nullptr;
 }
 
+// The checkout window open over `host`, as a person finds it among the toplevels; null
+// when none.
+inline GtkWindow* checkoutWindowOver(GtkWindow* host) {
+  GListModel* toplevels = gtk_window_get_toplevels();
+  GtkWindow* found = nullptr;
+  for (guint index = 0; index < g_list_model_get_n_items(toplevels) && found == nullptr; ++index) {
+    auto* window = GTK_WINDOW(g_list_model_get_item(toplevels, index));
+    if (gtk_window_get_transient_for(window) == host &&
+        gtk::checkoutWindowName == std::string(gtk_widget_get_name(GTK_WIDGET(window)))) {
+      found = window;
+    }
+    g_object_unref(window);
+  }
+  return found;
+}
+
 // Visible on screen: the widget and every ancestor shown, the window mapped, and the widget
 // laid out.
 inline bool onScreen(GtkWidget* widget) {
@@ -321,6 +337,25 @@ class CheckoutWindowTest : public EndToEndTest {
     ASSERT_NE(window, nullptr);
     checkoutWindow_ = window;
     g_object_add_weak_pointer(G_OBJECT(window), reinterpret_cast<gpointer*>(&checkoutWindow_));
+  }
+
+  // Starts the payment as a click handler may: from the window's controller, made for the
+  // start and not kept (host_ is let go of first). The checkout window must open all the
+  // same; host_ is the window's controller again afterwards.
+  void startPaymentKeepingNoController() {
+    host_.reset();
+    sdk_->startPayment(gtk::WindowViewController::make(hostWindow_), paymentParams(),
+                       [this, completion = probe_.completion()](PaymentResult result) {
+                         windowOpenAtCompletion_ = checkoutWindow_ != nullptr;
+                         completion(std::move(result));
+                       });
+    GtkWindow* window = checkoutWindowOver(hostWindow_);
+    ASSERT_NE(window, nullptr) << "no checkout window";
+    checkoutWindow_ = window;
+    g_object_add_weak_pointer(G_OBJECT(window), reinterpret_cast<gpointer*>(&checkoutWindow_));
+    ASSERT_TRUE(iterateUntil([&] { return onScreen(GTK_WIDGET(window)); }, std::chrono::seconds(5)));
+    host_ = gtk::WindowViewController::make(hostWindow_);
+    EXPECT_EQ(host_->presentedWindow(), window);
   }
 
   // Waits for the payment's result; expects it to come once, after the window is gone.

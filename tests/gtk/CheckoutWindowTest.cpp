@@ -118,6 +118,49 @@ TEST_F(CheckoutWindowTest, ClosingTheWindowActsAsTheCloseButtonOnEveryScreen) {
   EXPECT_TRUE(host_->presentationUnavailableReason().has_value());
 }
 
+TEST_F(CheckoutWindowTest, WindowKeepsItsOneControllerForEveryStart) {
+  std::weak_ptr<gtk::WindowViewController> controller = gtk::WindowViewController::make(hostWindow_);
+  EXPECT_EQ(controller.lock(), host_) << "make() gives the window's one controller again";
+  EXPECT_NE(gtk::WindowViewController::make(nullptr), gtk::WindowViewController::make(nullptr));
+
+  // Two starts from the window, its controller not kept: the second replaces the first in
+  // the same checkout window.
+  ASSERT_NO_FATAL_FAILURE(startPaymentKeepingNoController());
+  GtkWindow* window = checkoutWindow_;
+  PaymentProbe first = probe_;
+  probe_ = PaymentProbe();
+  ASSERT_TRUE(iterateUntil([&] { return menuOnScreen(); }));
+  sdk_->startPayment(gtk::WindowViewController::make(hostWindow_), paymentParams(), probe_.completion());
+  ASSERT_TRUE(iterateUntil([&] { return first.called(); }));
+  expectSDKError(first.result(), KelnSDKError::Kind::sdkNotConfigured,
+                 std::string("Payment replaced by a newer payment"));
+  EXPECT_EQ(host_->presentedWindow(), window);
+  ASSERT_TRUE(iterateUntil([&] { return menuOnScreen(); }));
+  click(headerButton(gtk::closeButtonWidgetName));
+  ASSERT_TRUE(iterateUntil([&] { return probe_.called(); }));
+  iterateUntil([] { return false; }, 50ms);
+  EXPECT_EQ(first.count(), 1u);
+  ASSERT_EQ(probe_.count(), 1u);
+  expectSDKError(probe_.result(), KelnSDKError::Kind::canceledByUser);
+
+  // The host destroys its window while the checkout is open, keeping no controller: the
+  // controller goes with the window, and the payment ends as closed.
+  probe_ = PaymentProbe();
+  windowOpenAtCompletion_ = true;
+  ASSERT_NO_FATAL_FAILURE(startPaymentKeepingNoController());
+  ASSERT_TRUE(iterateUntil([&] { return menuOnScreen(); }));
+  controller = host_;
+  host_.reset();
+  gtk_window_destroy(hostWindow_);
+  hostWindow_ = nullptr;
+  EXPECT_TRUE(controller.expired()) << "the window's controller outlived it";
+  ASSERT_TRUE(iterateUntil([&] { return probe_.called(); }));
+  iterateUntil([] { return false; }, 50ms);
+  ASSERT_EQ(probe_.count(), 1u);
+  expectSDKError(probe_.result(), KelnSDKError::Kind::canceledByUser);
+  EXPECT_EQ(checkoutWindow_, nullptr);
+}
+
 TEST_F(CheckoutWindowTest, WindowTakesTheHostsSizeAndTheLayoutFollowsAResize) {
   iterateUntil([&] { return gtk_widget_get_width(GTK_WIDGET(hostWindow_)) > 0; }, 5s);
   startPayment();

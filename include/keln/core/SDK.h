@@ -55,7 +55,11 @@ class KELN_EXPORT SDK {
   // screen other than the checkout, nothing is shown or sent and `completion` receives
   // KelnSDKError::sdkNotConfigured. A start while an earlier payment's checkout is still
   // open replaces that checkout, and the earlier payment's completion receives
-  // KelnSDKError::sdkNotConfigured("Payment replaced by a newer payment").
+  // KelnSDKError::sdkNotConfigured("Payment replaced by a newer payment"). A payment whose
+  // presenter is released still receives its one result, with nothing left to dismiss: a
+  // checkout that nobody can reach any more ends as its close button ends it, unless it
+  // ended before (a configuration fault, for instance). A GTK window keeps its controller
+  // itself (keln/gtk/WindowViewController.h).
   void startPayment(const std::shared_ptr<uikit::ViewController>& from, const TransactionParamsSDK& with,
                     PaymentCompletion completion = nullptr);
 

@@ -35,18 +35,32 @@ KELN_EXPORT bool initialize();
 // checkout's close button. Dismissing the checkout closes its window before the
 // dismissal's completion runs.
 //
-// Without a display, or without a host window, the controller cannot present: the SDK then
-// ends a payment started from it with KelnSDKError::sdkNotConfigured carrying the reason,
-// and sends nothing.
+// Without a display, without a host window, or where WebKit's sandbox cannot start (it
+// needs bubblewrap and unprivileged user namespaces; without them WebKit would end the
+// whole process when the page loads), the controller cannot present: the SDK then ends a
+// payment started from it with KelnSDKError::sdkNotConfigured carrying the reason, and
+// sends nothing.
 //
-// Holds the host's window weakly (a window destroyed by the host counts as none) and owns
-// the window it opened. Made with make(); main thread only.
+// A host window has one controller, which the window owns: make() makes it on the first
+// call for that window and returns the same one afterwards, and it lives until the window
+// is finalized, so a host need not keep it (a start from it, kept or not, is a start from
+// that window; a second start while the checkout is open replaces the first payment, as
+// SDK::startPayment() says). A window that goes away while the checkout is open takes the
+// checkout with it: the payment ends as the close button ends it. The controller holds
+// the host's window weakly (a window destroyed by the host counts as none) and owns the
+// window it opened. Main thread only.
 class KELN_EXPORT WindowViewController : public uikit::ViewController {
+  struct MadeByMake {
+    explicit MadeByMake() = default;
+  };
+
  public:
-  // Calls initialize(). `window` may be null.
+  // The controller of `window`, made on the first call; calls initialize(). Without a
+  // window (null), a new controller that cannot present.
   static std::shared_ptr<WindowViewController> make(GtkWindow* window);
 
-  explicit WindowViewController(GtkWindow* window);
+  // Through make() only.
+  WindowViewController(MadeByMake, GtkWindow* window);
   ~WindowViewController() override;
 
   // The host's window; null once it is gone.

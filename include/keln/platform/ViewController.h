@@ -27,7 +27,11 @@ enum class ModalPresentationStyle { automatic, fullScreen };
 // strongly; the presented controller refers back to its presenter weakly. A transition
 // takes effect at once; its completion runs afterwards on the main queue, as after the
 // end of an animation (animated or not). Attempts that cannot be honoured are reported in
-// the system log and change nothing (see present() and dismiss()).
+// the system log and change nothing (see present() and dismiss()). A presenter released
+// while it presents lets go of the presented controller, which nobody can reach on screen
+// any more: that controller (the one on top of it, for a navigation controller) is then
+// asked to escape (accessibilityPerformEscape()), on the main queue, as a user's escape
+// would ask it; the checkout ends as its close button ends it.
 //
 // Containment: a controller may have a parent (a navigation controller) that holds it;
 // the parent is referred to weakly.

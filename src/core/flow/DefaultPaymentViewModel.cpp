@@ -15,6 +15,7 @@
 #include "foundation/Log.h"
 #include "foundation/Unicode.h"
 #include "uikit/LinkSchemes.h"
+#include "uikit/NavigationController.h"
 
 namespace keln {
 
@@ -140,25 +141,32 @@ void DefaultPaymentViewModel::deliver(Result<TransactionResultSDK> result) {
   if (ended_) return;
   const std::shared_ptr<PaymentCoordinator> coordinator = coordinator_.lock();
   if (!coordinator || !coordinator->isCurrentPayment(payment_)) return;
-  const std::shared_ptr<uikit::ViewController> source = coordinator->source();
-  if (!source) {
+  std::shared_ptr<uikit::ViewController> source = coordinator->source();
+  if (!source && coordinator->isPresenting(payment_)) {
     // Reported while the checkout is still being presented (a configuration fault arrives
     // at once): deliver once the presentation has completed and the presenter is known.
-    if (coordinator->isPresenting(payment_)) {
-      std::weak_ptr<DefaultPaymentViewModel> weakSelf = weak_from_this();
-      coordinator->afterPresentation([weakSelf, result = std::move(result)]() mutable {
-        if (auto self = weakSelf.lock()) self->deliver(std::move(result));
-      });
-    }
+    std::weak_ptr<DefaultPaymentViewModel> weakSelf = weak_from_this();
+    coordinator->afterPresentation([weakSelf, result = std::move(result)]() mutable {
+      if (auto self = weakSelf.lock()) self->deliver(std::move(result));
+    });
     return;
   }
+  // A presenter the host has let go of took the checkout off screen with it: the
+  // navigation controller is asked instead, which, presented by nothing, has nothing to
+  // dismiss and completes at once. Either way the result is handed over, on the main queue.
+  if (!source) source = coordinator->navigationController();
   ended_ = true;
   coordinator->paymentEnding(payment_);
   std::weak_ptr<PaymentCoordinator> weakCoordinator = coordinator;
   const std::uint64_t payment = payment_;
-  source->dismiss(true, [weakCoordinator, payment, result = std::move(result)] {
+  auto handOver = [weakCoordinator, payment, result = std::move(result)] {
     if (auto coordinator = weakCoordinator.lock()) coordinator->finish(result, payment);
-  });
+  };
+  if (source) {
+    source->dismiss(true, std::move(handOver));
+  } else {
+    dispatch::MainQueue::main().async(std::move(handOver));
+  }
 }
 
 }  // namespace keln

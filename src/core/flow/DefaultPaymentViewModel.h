@@ -20,11 +20,13 @@ class PaymentCoordinator;
 //
 // Every ending (final status, failed call, close button, wallet outcome) is delivered the
 // same way: the controller that presented the checkout is asked to dismiss it and, once
-// the dismissal has completed, the coordinator hands the result to the host. A payment
-// delivers exactly one ending: after it, further endings deliver nothing and status
-// polling stops. An ending found while the checkout is still being presented waits for
-// the presentation to complete. A payment replaced by a newer one has been ended by the
-// coordinator: it delivers nothing more and its status polling stops.
+// the dismissal has completed, the coordinator hands the result to the host. When that
+// controller is gone (the host let go of it), there is nothing to dismiss and the result
+// is handed over on the main queue all the same. A payment delivers exactly one ending:
+// after it, further endings deliver nothing and status polling stops. An ending found
+// while the checkout is still being presented waits for the presentation to complete. A
+// payment replaced by a newer one has been ended by the coordinator: it delivers nothing
+// more and its status polling stops.
 //
 // Owned by the checkout screen; owns its payment service. Refers to the coordinator
 // weakly; every asynchronous continuation holds the view model weakly. Made with
