@@ -132,18 +132,7 @@ void PresentedWindow::open(GtkWindow* parent, const std::shared_ptr<uikit::ViewC
     if (auto self = weakSelf.lock()) self->refresh();
   });
   refresh();
-  // Shown once GLib has nothing more urgent: the main queue first sends what the
-  // presentation started (the checkout's request), which takes less than realizing a
-  // window.
-  g_idle_add_full(
-      G_PRIORITY_DEFAULT_IDLE,
-      [](gpointer data) {
-        auto self = static_cast<std::weak_ptr<PresentedWindow>*>(data)->lock();
-        if (self != nullptr && self->window_ != nullptr) gtk_window_present(self->window_);
-        return G_SOURCE_REMOVE;
-      },
-      new std::weak_ptr<PresentedWindow>(weakSelf),
-      [](gpointer data) { delete static_cast<std::weak_ptr<PresentedWindow>*>(data); });
+  gtk_window_present(window_);
 }
 
 void PresentedWindow::close() {
