@@ -151,8 +151,9 @@ void WebKitWebEngine::navigateMainFrame(foundation::URL url) {
 void WebKitWebEngine::onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                                              gpointer engine) {
   auto* self = static_cast<WebKitWebEngine*>(engine);
-  // Nothing shown yet: the next load starts a process of its own.
-  if (!self->lastLoad_) return;
+  // Nothing shown yet: the next load starts a process of its own. A page no window shows
+  // (its checkout closed) is left blank: loading it would post its form once more.
+  if (!self->lastLoad_ || !gtk_widget_get_mapped(self->widget())) return;
   if (!self->reloadedAfterTermination_) {
     // Once: a page whose process ends again may be what ends it.
     self->reloadedAfterTermination_ = true;

@@ -25,9 +25,10 @@ namespace keln::gtk {
 //
 // Every engine's page runs in one WebKit web process, started when the first engine is
 // made and kept running between pages (its memory stays in use after the last page is
-// gone). When that process ends under a page (a crash, or killed), the engine loads what
-// it was last asked to load again, once; when it ends again, the page stays blank and the
-// navigation delegate is told of a failed load.
+// gone). When that process ends under a page on screen (a crash, or killed), the engine
+// loads what it was last asked to load again, once; when it ends again, the page stays
+// blank and the navigation delegate is told of a failed load. A page no window shows is
+// left blank.
 //
 // The engine owns its WebKitWebView (widget(), which a window embeds); releasing the
 // engine stops the page and ignores every decision still pending. WebKit runs on the

@@ -165,8 +165,19 @@ TEST_F(WebKitEngineTest, CheckoutPagePostsToTheGatewayAndTheRedirectIsCancelled)
 TEST_F(WebKitEngineTest, PageWhoseProcessEndsIsLoadedAgainOnceThenReportedAsFailed) {
   LocalGateway gateway;
   serveForm(gateway);
-  makeWebView();
   const std::string base = gateway.url() + "/";
+  // A page that a closed checkout left behind, in no window, and the page on screen.
+  makeWebView();
+  std::shared_ptr<WebView> closedCheckout = webView;
+  std::shared_ptr<RecordingDelegate> closedDelegate = delegate;
+  closedCheckout->loadHTMLString(checkoutPage(gateway.url()), foundation::URL::parse(base));
+  ASSERT_TRUE(pumpUntil([&] { return closedDelegate->events.size() >= 4 && closedDelegate->ended(); }));
+  closedDelegate->events.clear();
+  makeWebView();
+  GtkWindow* window = GTK_WINDOW(gtk_window_new());
+  gtk_window_set_child(window, dynamic_cast<gtk::WebKitWebEngine&>(webView->engine()).widget());
+  gtk_window_present(window);
+  gateway.clearRequests();
   const std::vector<std::string> checkoutAndForm{"decide " + base, "finish " + base, "decide " + base,
                                                  "finish " + base};
   webView->loadHTMLString(checkoutPage(gateway.url()), foundation::URL::parse(base));
@@ -191,6 +202,8 @@ TEST_F(WebKitEngineTest, PageWhoseProcessEndsIsLoadedAgainOnceThenReportedAsFail
   EXPECT_NE(delegate->lastError.find("process ended"), std::string::npos) << delegate->lastError;
   EXPECT_EQ(gateway.requestCount(), 2U);
   EXPECT_FALSE(webView->isLoading());
+  EXPECT_TRUE(closedDelegate->events.empty()) << ::testing::PrintToString(closedDelegate->events);
+  gtk_window_destroy(window);
 }
 
 TEST_F(WebKitEngineTest, FormPageThatCannotLoadReachesTheFailurePath) {
