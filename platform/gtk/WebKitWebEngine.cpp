@@ -44,6 +44,33 @@ WebKitNetworkSession* ephemeralSession() {
   return session;
 }
 
+// A web view that is never shown and holds WebKit's web process running: every engine's
+// view is made related to it and shares that process, so a checkout's page does not wait
+// for a process to start. Made by the first engine, which starts the process while the
+// checkout's request is on its way; kept until the process ends, and then made again by
+// the next engine. Main thread only.
+WebKitWebView*& runningProcessView() {
+  static WebKitWebView* view = nullptr;
+  return view;
+}
+
+WebKitWebView* webProcessHolder() {
+  WebKitWebView*& view = runningProcessView();
+  if (view != nullptr) return view;
+  view = WEBKIT_WEB_VIEW(
+      g_object_ref_sink(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", ephemeralSession(), nullptr)));
+  g_signal_connect(view, "web-process-terminated",
+                   G_CALLBACK(+[](WebKitWebView* ended, WebKitWebProcessTerminationReason, gpointer) {
+                     // Views made from now on get a new process (and a new holder).
+                     if (runningProcessView() != ended) return;
+                     runningProcessView() = nullptr;
+                     g_object_unref(ended);
+                   }),
+                   nullptr);
+  webkit_web_view_load_uri(view, "about:blank");
+  return view;
+}
+
 std::shared_ptr<webkit::WebView> shared(webkit::WebView& webView) {
   return std::static_pointer_cast<webkit::WebView>(webView.shared_from_this());
 }
@@ -83,12 +110,13 @@ struct WebKitWebEngine::PendingDecision {
 WebKitWebEngine::WebKitWebEngine(webkit::WebView& webView)
     : webView_(webView),
       view_(WEBKIT_WEB_VIEW(
-          g_object_ref_sink(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", ephemeralSession(), nullptr)))) {
+          g_object_ref_sink(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", webProcessHolder(), nullptr)))) {
   g_signal_connect(view_, "decide-policy", G_CALLBACK(onDecidePolicy), this);
   g_signal_connect(view_, "load-changed", G_CALLBACK(onLoadChanged), this);
   g_signal_connect(view_, "load-failed", G_CALLBACK(onLoadFailed), this);
   g_signal_connect(view_, "create", G_CALLBACK(onCreate), this);
   g_signal_connect(view_, "notify::uri", G_CALLBACK(onURIChanged), this);
+  g_signal_connect(view_, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
 }
 
 WebKitWebEngine::~WebKitWebEngine() {
@@ -106,6 +134,7 @@ void WebKitWebEngine::loadHTMLString(std::string string, foundation::URL baseURL
                                      const std::shared_ptr<webkit::Navigation>& navigation) {
   const std::string base = baseURL.absoluteString();
   webkit_web_view_load_html(view_, string.c_str(), base.c_str());
+  lastLoad_ = LastLoad{string, std::move(baseURL)};
   pendingHTMLString_ = std::move(string);
   pendingHTMLBase_ = base;
   pendingNavigation_ = navigation;
@@ -116,6 +145,32 @@ void WebKitWebEngine::navigateMainFrame(foundation::URL url) {
   pendingHTMLBase_.reset();
   pendingNavigation_.reset();
   webkit_web_view_load_uri(view_, url.absoluteString().c_str());
+  lastLoad_ = LastLoad{std::nullopt, std::move(url)};
+}
+
+void WebKitWebEngine::onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
+                                             gpointer engine) {
+  auto* self = static_cast<WebKitWebEngine*>(engine);
+  // Nothing shown yet: the next load starts a process of its own. A page no window shows
+  // (its checkout closed) is left blank: loading it would post its form once more.
+  if (!self->lastLoad_ || !gtk_widget_get_mapped(self->widget())) return;
+  if (!self->reloadedAfterTermination_) {
+    // Once: a page whose process ends again may be what ends it.
+    self->reloadedAfterTermination_ = true;
+    const LastLoad load = *self->lastLoad_;
+    if (load.html) {
+      self->loadHTMLString(*load.html, load.target, std::make_shared<webkit::Navigation>());
+    } else {
+      self->navigateMainFrame(load.target);
+    }
+    return;
+  }
+  // The page stays blank; the delegate learns that it ended.
+  const char* why = reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "the page's process ran out of memory"
+                                                                       : "the page's process ended";
+  self->loadFailed_ = true;
+  self->reportLoadEnd(std::make_shared<WebLoadError>("WebKitWebProcess", static_cast<int>(reason), why,
+                                                     self->url_ ? self->url_->absoluteString() : ""));
 }
 
 bool WebKitWebEngine::isLoading() const {

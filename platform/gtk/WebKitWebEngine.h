@@ -23,6 +23,13 @@ namespace keln::gtk {
 // show are refused and downloads cancelled, certificate errors are refused, and website
 // data lives only in memory: the engine writes nothing to disk.
 //
+// Every engine's page runs in one WebKit web process, started when the first engine is
+// made and kept running between pages (its memory stays in use after the last page is
+// gone). When that process ends under a page on screen (a crash, or killed), the engine
+// loads what it was last asked to load again, once; when it ends again, the page stays
+// blank and the navigation delegate is told of a failed load. A page no window shows is
+// left blank.
+//
 // The engine owns its WebKitWebView (widget(), which a window embeds); releasing the
 // engine stops the page and ignores every decision still pending. WebKit runs on the
 // GLib main context of the main thread, which the host must iterate beside the main
@@ -54,6 +61,7 @@ class WebKitWebEngine final : public webkit::WebEngine {
                                gpointer engine);
   static GtkWidget* onCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer engine);
   static void onURIChanged(GObject* view, GParamSpec* property, gpointer engine);
+  static void onWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason, gpointer engine);
 
   void decideNavigation(WebKitPolicyDecision* decision);
   void requestNewWindow(const char* uri);
@@ -70,6 +78,14 @@ class WebKitWebEngine final : public webkit::WebEngine {
   std::shared_ptr<webkit::Navigation> pendingNavigation_;
   std::shared_ptr<webkit::Navigation> currentNavigation_;
   bool loadFailed_ = false;  // the current load failed; its end is not a finish
+  // What loadHTMLString() or navigateMainFrame() last asked for: the text and its base
+  // URL, or the URL alone. Loaded again when the page's process ends, once per engine.
+  struct LastLoad {
+    std::optional<std::string> html;
+    foundation::URL target;
+  };
+  std::optional<LastLoad> lastLoad_;
+  bool reloadedAfterTermination_ = false;
 };
 
 // Makes every web view made from now on use WebKitWebEngine. GTK must be initialised

@@ -3,8 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,6 +43,31 @@ std::string checkoutPage(const std::string& webURL) {
   EXPECT_TRUE(checkout.has_value());
   if (checkout) page.fill(*checkout, webURL, kRedirectURL);
   return page.description();
+}
+
+// Kills (SIGKILL, as a crash would end it) every WebKit web process this program started;
+// how many.
+int killWebProcesses() {
+  const auto parentOf = [](long pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("PPid:", 0) == 0) return std::strtol(line.c_str() + 5, nullptr, 10);
+    }
+    return 0L;
+  };
+  int killed = 0;
+  DIR* proc = opendir("/proc");
+  while (dirent* entry = proc != nullptr ? readdir(proc) : nullptr) {
+    const long pid = std::strtol(entry->d_name, nullptr, 10);
+    std::string name;
+    if (pid <= 0 || !std::getline(std::ifstream("/proc/" + std::to_string(pid) + "/comm"), name)) continue;
+    if (name.rfind("WebKitWebProces", 0) != 0) continue;
+    long ancestor = pid;
+    for (int depth = 0; depth < 8 && ancestor > 1 && ancestor != getpid(); ++depth) ancestor = parentOf(ancestor);
+    if (ancestor == getpid() && ::kill(static_cast<pid_t>(pid), SIGKILL) == 0) ++killed;
+  }
+  if (proc != nullptr) closedir(proc);
+  return killed;
 }
 
 // Writes down what the web view asks and tells, in order; cancels navigations to the
@@ -129,6 +160,50 @@ TEST_F(WebKitEngineTest, CheckoutPagePostsToTheGatewayAndTheRedirectIsCancelled)
       << delegate->events[0];
   EXPECT_EQ(webView->url()->absoluteString(), base) << "nothing loaded";
   EXPECT_EQ(gateway.requestCount(), 1U);
+}
+
+TEST_F(WebKitEngineTest, PageWhoseProcessEndsIsLoadedAgainOnceThenReportedAsFailed) {
+  LocalGateway gateway;
+  serveForm(gateway);
+  const std::string base = gateway.url() + "/";
+  // A page that a closed checkout left behind, in no window, and the page on screen.
+  makeWebView();
+  std::shared_ptr<WebView> closedCheckout = webView;
+  std::shared_ptr<RecordingDelegate> closedDelegate = delegate;
+  closedCheckout->loadHTMLString(checkoutPage(gateway.url()), foundation::URL::parse(base));
+  ASSERT_TRUE(pumpUntil([&] { return closedDelegate->events.size() >= 4 && closedDelegate->ended(); }));
+  closedDelegate->events.clear();
+  makeWebView();
+  GtkWindow* window = GTK_WINDOW(gtk_window_new());
+  gtk_window_set_child(window, dynamic_cast<gtk::WebKitWebEngine&>(webView->engine()).widget());
+  gtk_window_present(window);
+  gateway.clearRequests();
+  const std::vector<std::string> checkoutAndForm{"decide " + base, "finish " + base, "decide " + base,
+                                                 "finish " + base};
+  webView->loadHTMLString(checkoutPage(gateway.url()), foundation::URL::parse(base));
+  ASSERT_TRUE(pumpUntil([&] { return delegate->events.size() >= 4 && delegate->ended(); }));
+  ASSERT_EQ(delegate->events, checkoutAndForm);
+
+  // The first end: the checkout page again, which posts the form again.
+  delegate->events.clear();
+  ASSERT_GT(killWebProcesses(), 0);
+  ASSERT_TRUE(pumpUntil([&] { return delegate->events.size() >= 4 && delegate->ended(); }));
+  EXPECT_EQ(delegate->events, checkoutAndForm);
+  EXPECT_EQ(gateway.requestCount(), 2U);
+  EXPECT_TRUE(runScript(*webView, "if (!document.getElementById('pay')) throw new Error('no form');"));
+
+  // The second end: no more loads; the delegate is told.
+  delegate->events.clear();
+  ASSERT_GT(killWebProcesses(), 0);
+  ASSERT_TRUE(pumpUntil([&] { return delegate->ended(); }));
+  pumpUntil([] { return false; }, std::chrono::milliseconds(300));
+  ASSERT_EQ(delegate->events.size(), 1U) << ::testing::PrintToString(delegate->events);
+  EXPECT_EQ(delegate->events[0], "fail " + base);
+  EXPECT_NE(delegate->lastError.find("process ended"), std::string::npos) << delegate->lastError;
+  EXPECT_EQ(gateway.requestCount(), 2U);
+  EXPECT_FALSE(webView->isLoading());
+  EXPECT_TRUE(closedDelegate->events.empty()) << ::testing::PrintToString(closedDelegate->events);
+  gtk_window_destroy(window);
 }
 
 TEST_F(WebKitEngineTest, FormPageThatCannotLoadReachesTheFailurePath) {

@@ -255,6 +255,33 @@ TEST_F(SandboxStatusTest, PayAndDeclineDecideTheStatusesThatFollow) {
   }
 }
 
+class SandboxDeclinedAfterPayTest : public SandboxWebFormTest {
+ protected:
+  SandboxDeclinedAfterPayTest() : SandboxWebFormTest(options()) {}
+  static SandboxOptions options() {
+    SandboxOptions options;
+    options.statusesAfterPay = {"Pending", "Pending", "Declined"};
+    return options;
+  }
+};
+
+TEST_F(SandboxDeclinedAfterPayTest, PayIsAnsweredWithTheScriptedStatusesAndDeclineStillDeclines) {
+  const json paid = openCheckout();
+  ASSERT_EQ(post("/", pageFields(paid)).status, 200);
+  ASSERT_EQ(decide(paid["transactionID"].get<std::string>(), "pay").status, 200);
+  const json declined = openCheckout();
+  ASSERT_EQ(post("/", pageFields(declined)).status, 200);
+  ASSERT_EQ(decide(declined["transactionID"].get<std::string>(), "decline").status, 200);
+
+  std::vector<std::string> afterPay, afterDecline;
+  for (int i = 0; i < 4; ++i) {
+    afterPay.push_back(queryStatus(paid["transactionID"].get<std::string>()));
+    afterDecline.push_back(queryStatus(declined["transactionID"].get<std::string>()));
+  }
+  EXPECT_EQ(afterPay, (std::vector<std::string>{"Pending", "Pending", "Declined", "Declined"}));
+  EXPECT_EQ(afterDecline, (std::vector<std::string>{"Pending", "Declined", "Declined", "Declined"}));
+}
+
 TEST_F(SandboxStatusTest, DecisionsThatCannotBeTakenAreRefused) {
   const json decided = openCheckout();
   ASSERT_EQ(post("/", pageFields(decided)).status, 200);

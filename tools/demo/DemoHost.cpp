@@ -1,5 +1,6 @@
 #include "DemoHost.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <vector>
@@ -48,14 +49,37 @@ std::string amountText(double amount) {
   return error == std::errc() ? std::string(buffer, end) : "?";
 }
 
+// Set by GLib once a span of real time has passed, so that a loop sleeping in GLib wakes
+// for it.
+class RealTimeLimit {
+ public:
+  explicit RealTimeLimit(std::chrono::milliseconds limit)
+      : timer_(g_timeout_add_full(
+            G_PRIORITY_DEFAULT, static_cast<guint>(std::clamp<std::int64_t>(limit.count(), 0, G_MAXUINT)),
+            [](gpointer passed) {
+              *static_cast<bool*>(passed) = true;
+              return G_SOURCE_REMOVE;
+            },
+            &passed_, nullptr)) {}
+  ~RealTimeLimit() {
+    if (!passed_) g_source_remove(timer_);
+  }
+  RealTimeLimit(const RealTimeLimit&) = delete;
+  RealTimeLimit& operator=(const RealTimeLimit&) = delete;
+
+  bool passed() const { return passed_; }
+
+ private:
+  bool passed_ = false;
+  guint timer_;
+};
+
 // Runs GLib's default context until `done` or `limit` of real time, without narrating.
+// Everything `done` looks at changes in what GLib dispatches.
 bool pump(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto giveUp = std::chrono::steady_clock::now() + limit;
-  const guint tick = g_timeout_add(
-      10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+  const RealTimeLimit deadline(limit);
   bool reached = false;
-  while (!(reached = done()) && std::chrono::steady_clock::now() < giveUp) g_main_context_iteration(nullptr, TRUE);
-  g_source_remove(tick);
+  while (!(reached = done()) && !deadline.passed()) g_main_context_iteration(nullptr, TRUE);
   return reached;
 }
 
@@ -67,12 +91,12 @@ std::string cardTitle(GtkWidget* card) {
 }  // namespace
 
 DemoHost::DemoHost(const DemoOptions& options, const std::string& gatewayRoot, std::string snapshotFolder,
-                   Narrator& narrator, std::shared_ptr<dispatch::ManualClock> manualClock)
+                   Narrator& narrator, std::shared_ptr<FastClock> fastClock)
     : options_(options),
       root_(gatewayRoot),
       snapshotFolder_(std::move(snapshotFolder)),
       narrator_(narrator),
-      manualClock_(std::move(manualClock)),
+      fastClock_(std::move(fastClock)),
       wallet_(std::make_shared<passkit::Wallet>()) {
   // A device with a Visa card in its wallet; it can pay with it where the route needs it.
   wallet_->setCardNetworks({passkit::PaymentNetwork::visa()});
@@ -111,6 +135,12 @@ DemoHost::DemoHost(const DemoOptions& options, const std::string& gatewayRoot, s
   gtk_widget_add_css_class(payButton_, "suggested-action");
   g_signal_connect_swapped(payButton_, "clicked", G_CALLBACK(+[](DemoHost* host) { host->startPayment(); }), this);
   gtk_box_append(GTK_BOX(box), payButton_);
+  outcomeLabel_ = gtk_label_new(nullptr);
+  gtk_widget_set_name(outcomeLabel_, "demo-outcome");
+  gtk_label_set_wrap(GTK_LABEL(outcomeLabel_), TRUE);
+  gtk_label_set_justify(GTK_LABEL(outcomeLabel_), GTK_JUSTIFY_CENTER);
+  gtk_widget_set_visible(outcomeLabel_, FALSE);
+  gtk_box_append(GTK_BOX(box), outcomeLabel_);
   gtk_window_set_child(hostWindow_, box);
 
   screen_ = gtk::WindowViewController::make(hostWindow_);
@@ -142,7 +172,7 @@ void DemoHost::show(const std::string& transactionID) {
 
 void DemoHost::startPayment() {
   if (started_) return;
-  started_ = std::chrono::steady_clock::now();
+  started_ = MainQueue::main().clock()->now();
   gtk_widget_set_sensitive(payButton_, FALSE);
   narrator_.say("start",
                 "Host starts a payment: transaction " + transactionID_ + ", " + amountText(options_.amount) + " " +
@@ -157,29 +187,55 @@ void DemoHost::startPayment() {
                               std::nullopt, std::nullopt, std::nullopt, std::string("merchant.example.demo"));
   sdk_->startPayment(screen_, params, [this](Result<TransactionResultSDK> result) {
     outcome_ = std::move(result);
-    if (hostWindow_ != nullptr) gtk_widget_set_sensitive(payButton_, TRUE);
+    showOutcome();
   });
 }
 
+void DemoHost::showOutcome() {
+  if (hostWindow_ == nullptr || !outcome_) return;
+  std::string text;
+  bool paid = false;
+  if (!outcome_->isSuccess()) {
+    text = "Payment ended: " + outcome_->error()->localizedDescription();
+  } else {
+    const auto& value = outcome_->value();
+    paid = value.isSuccess();
+    text = paid ? "Paid" : "Payment not completed";
+    if (value.transactionID()) text += ": transaction " + *value.transactionID();
+    if (value.paymentStatus()) text += ", status " + rawValue(*value.paymentStatus());
+  }
+  // The demo takes one payment: the Pay button stays off.
+  char* markup = g_markup_printf_escaped("<big><span foreground=\"%s\"><b>%s</b></span></big>",
+                                         paid ? "#1a7f37" : "#b3261e", text.c_str());
+  gtk_label_set_markup(GTK_LABEL(outcomeLabel_), markup);
+  g_free(markup);
+  gtk_widget_set_visible(outcomeLabel_, TRUE);
+  narrator_.say("screen-host", "Host window shows the outcome: " + text, {{"outcome", text}});
+}
+
 bool DemoHost::waitFor(const std::function<bool()>& condition, std::chrono::seconds limit) {
-  const auto giveUp = std::chrono::steady_clock::now() + limit;
-  // Wakes the loop now and then, so that a wait for something other than GLib's work ends.
-  const guint tick = g_timeout_add(
-      20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+  const RealTimeLimit deadline(limit);
   bool reached = false;
   // A closed host window ends the wait only before the payment: a started one still ends
-  // with its result.
-  while (!(reached = condition()) && (hostWindow_ != nullptr || started_) &&
-         std::chrono::steady_clock::now() < giveUp) {
+  // with its result. Everything the conditions look at changes in what GLib dispatches
+  // (GTK, WebKit, the main queue's tasks), so the loop sleeps in GLib between changes.
+  while (!(reached = condition()) && (hostWindow_ != nullptr || started_) && !deadline.passed()) {
+    skipIdleWait();
     g_main_context_iteration(nullptr, TRUE);
     observe();
-    if (manualClock_) {
-      const auto wait = MainQueue::main().timeUntilNextTask();
-      if (wait && *wait > dispatch::Duration::zero() && !g_main_context_pending(nullptr)) manualClock_->advance(*wait);
-    }
   }
-  g_source_remove(tick);
   return reached;
+}
+
+void DemoHost::skipIdleWait() {
+  if (!fastClock_ || !started_ || outcome_) return;
+  // Only a delayed task waits (the SDK's pause between status queries, or before a retry):
+  // nothing the network or WebKit is doing is measured on the queue's clock.
+  if (MainQueue::main().pendingCount() == 0 || g_main_context_pending(nullptr)) return;
+  // The I/O source's deadlines count too, and may come first: the skip then stops short of
+  // the task, never past it.
+  const std::optional<dispatch::Duration> wait = MainQueue::main().timeUntilNextTask();
+  if (wait && *wait > dispatch::Duration::zero()) fastClock_->skip(*wait);
 }
 
 bool DemoHost::checkoutOpen() const { return screen_->presentedWindow() != nullptr; }
@@ -194,7 +250,7 @@ WebKitWebView* DemoHost::pageView() const {
 }
 
 double DemoHost::secondsSinceStart() const {
-  return started_ ? std::chrono::duration<double>(std::chrono::steady_clock::now() - *started_).count() : 0.0;
+  return started_ ? std::chrono::duration<double>(MainQueue::main().clock()->now() - *started_).count() : 0.0;
 }
 
 void DemoHost::observe() {

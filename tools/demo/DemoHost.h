@@ -16,19 +16,23 @@
 #include <keln/platform/Wallet.h>
 
 #include "DemoOptions.h"
+#include "FastClock.h"
 #include "Narrator.h"
 
 namespace keln::demo {
 
 // The host application of the demo, a GTK host as a merchant's would be: its own window
-// with the order and a Pay button, the checkout presented from that window through the
+// with the order, a Pay button and, once it has arrived, the payment's outcome; the
+// checkout presented from that window through the
 // public GTK adapter, the SDK pointed at a gateway root, and a scripted device wallet. It
 // sees the checkout only through the widgets the adapter names and the WebKit view inside
 // the web view's area, and narrates what appears: each screen, each page WebKit loaded,
 // the window closing. It saves a picture of each screen in the snapshot folder.
 //
-// Time: with a manual clock (installed as the main queue's), waits let virtual time pass
-// whenever GLib has nothing to do; without one, they pass in real time.
+// Time: with a fast clock (installed as the main queue's), a wait skips ahead to the SDK's
+// next delayed task whenever, during the payment, neither GLib nor the main queue has
+// anything to do at once; without one, everything takes real time. Waiting sleeps until
+// GLib has something to do.
 //
 // Installs the wallet and a URL opener that reports; the destructor releases the SDK,
 // the windows, and removes both. Needs gtk::initialize() to have succeeded. Main thread
@@ -36,7 +40,7 @@ namespace keln::demo {
 class DemoHost {
  public:
   DemoHost(const DemoOptions& options, const std::string& gatewayRoot, std::string snapshotFolder, Narrator& narrator,
-           std::shared_ptr<dispatch::ManualClock> manualClock);
+           std::shared_ptr<FastClock> fastClock);
   ~DemoHost();
   DemoHost(const DemoHost&) = delete;
   DemoHost& operator=(const DemoHost&) = delete;
@@ -86,20 +90,23 @@ class DemoHost {
   void pageFinished(WebKitWebView* view);
   bool click(GtkWidget* widget, const std::string& what);
   void startPayment();
+  void showOutcome();
+  void skipIdleWait();
   double secondsSinceStart() const;
 
   const DemoOptions& options_;
   std::string root_;
   std::string snapshotFolder_;
   Narrator& narrator_;
-  std::shared_ptr<dispatch::ManualClock> manualClock_;
+  std::shared_ptr<FastClock> fastClock_;
   std::shared_ptr<passkit::Wallet> wallet_;
   GtkWindow* hostWindow_ = nullptr;  // weak: cleared when the window is finalized
   GtkWidget* payButton_ = nullptr;
+  GtkWidget* outcomeLabel_ = nullptr;
   std::shared_ptr<gtk::WindowViewController> screen_;
   std::unique_ptr<SDK> sdk_;
   std::string transactionID_;
-  std::optional<std::chrono::steady_clock::time_point> started_;
+  std::optional<dispatch::TimePoint> started_;  // on the main queue's clock
   std::optional<Result<TransactionResultSDK>> outcome_;
 
   // What has been narrated.

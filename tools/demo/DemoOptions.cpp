@@ -20,22 +20,25 @@ Options:
   --route ROUTE        what the user does (default: web)
                          web            the web form opens at once; the user completes it
                          menu-web       menu, "Other payment options", then the web form
+                         decline        the web form opens at once; the user declines
                          wallet         menu, the wallet; the user authorizes the payment
                          wallet-cancel  menu, the wallet; the user closes the sheet, then
                                         closes the checkout
                          close          the user closes the checkout
   --methods LIST       methods the sandbox lists, comma-separated (default: CARD,XPAY,BLIK
                        for the menu and wallet routes, CARD,BLIK otherwise)
-  --statuses LIST      statuses the sandbox answers in turn, the last repeating, for a
-                       payment whose web form never opened, e.g. the wallet's
-                       (default: Pending,Pending,Success)
+  --statuses LIST      statuses the sandbox answers in turn, the last repeating, once the
+                       user paid on its form (default: Pending,Success), e.g.
+                       Pending,Declined: the gateway declines the card. Declining on the
+                       form is always answered Pending, then Declined
   --amount NUMBER      the amount to pay (default: 149.99)
   --currency CODE      the currency (default: PLN)
   --gateway URL        use this gateway root instead of the sandbox; time is real. With
                        --auto the demo does not know that gateway's form: it waits for
                        the page to reach the redirect by itself, for at most 120 s
-  --fast               let the sandbox's waits (3 s between status queries, 5 s before
-                       a retry) pass on a virtual clock; not with --gateway
+  --fast               skip the SDK's waits (3 s between status queries, 5 s before a
+                       retry); the times printed are real time plus the waits skipped.
+                       Not with --gateway
   --client-id TEXT     client id (default: demo-client)
   --token TEXT         access token (default: demo-token)
   --auto               the demo plays the user: it clicks Pay, the menu's cards, the
@@ -48,9 +51,8 @@ Options:
 )";
 
 const std::pair<const char*, Route> kRoutes[] = {
-    {"web", Route::web},       {"menu-web", Route::menuWeb},
-    {"wallet", Route::wallet}, {"wallet-cancel", Route::walletCancel},
-    {"close", Route::close},
+    {"web", Route::web},       {"menu-web", Route::menuWeb},           {"decline", Route::decline},
+    {"wallet", Route::wallet}, {"wallet-cancel", Route::walletCancel}, {"close", Route::close},
 };
 
 std::vector<std::string> splitList(const std::string& text) {
@@ -94,6 +96,7 @@ DemoOptions parseOptions(int argc, char** argv) {
       methods = splitList(value(i));
     } else if (arg == "--statuses") {
       options.statuses = splitList(value(i));
+      if (options.statuses->empty()) usageError("--statuses needs at least one status");
     } else if (arg == "--amount") {
       const std::string text = value(i);
       char* end = nullptr;
@@ -123,7 +126,7 @@ DemoOptions parseOptions(int argc, char** argv) {
   if (methods) {
     options.methods = std::move(*methods);
   } else {
-    const bool menu = options.route != Route::web && options.route != Route::close;
+    const bool menu = options.route != Route::web && options.route != Route::decline && options.route != Route::close;
     options.methods =
         menu ? std::vector<std::string>{"CARD", "XPAY", "BLIK"} : std::vector<std::string>{"CARD", "BLIK"};
   }

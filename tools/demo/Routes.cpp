@@ -7,7 +7,8 @@ namespace {
 
 using Failure = std::optional<std::string>;
 
-// The gateway's form: Pay on the sandbox's; nothing on a form the demo does not know.
+// The gateway's form: Pay (or Decline, on the decline route) on the sandbox's; nothing on
+// a form the demo does not know.
 Failure payInForm(const DemoOptions& options, DemoHost& host, Narrator& narrator) {
   if (!host.waitFor([&] { return host.gatewayPageShown() || host.outcome().has_value(); })) {
     return "the gateway's form page did not load";
@@ -17,8 +18,11 @@ Failure payInForm(const DemoOptions& options, DemoHost& host, Narrator& narrator
     narrator.say("wait", "The demo does not know this gateway's form: it waits for the page to reach the redirect");
     return std::nullopt;
   }
-  if (!host.actInPage("clicks Pay on the gateway's form", "document.getElementById('pay').click()")) {
-    return "the form's Pay button could not be clicked";
+  const bool decline = options.route == Route::decline;
+  if (!host.actInPage(
+          decline ? "clicks Decline on the gateway's form" : "clicks Pay on the gateway's form",
+          decline ? "document.getElementById('decline').click()" : "document.getElementById('pay').click()")) {
+    return decline ? "the form's Decline button could not be clicked" : "the form's Pay button could not be clicked";
   }
   return std::nullopt;
 }
@@ -51,6 +55,7 @@ Failure playWalletCancel(DemoHost& host, Narrator& narrator) {
 std::optional<std::string> playRoute(const DemoOptions& options, DemoHost& host, Narrator& narrator) {
   switch (options.route) {
     case Route::web:
+    case Route::decline:
       if (host.menuShown())
         return "the menu is shown, not the web form (the sandbox listed XPAY and the device can pay)";
       return payInForm(options, host, narrator);

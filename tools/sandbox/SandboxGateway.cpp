@@ -81,6 +81,7 @@ struct SandboxGateway::Server {
     std::string formContext;  // the decoded text the reply carried
     bool formOpened = false;
     std::optional<std::string> finalStatus;  // set by Pay or Decline on the web form
+    bool paid = false;                       // the decision was Pay
     std::size_t queries = 0;                 // status queries so far (since the decision, once decided)
   };
 
@@ -182,7 +183,10 @@ struct SandboxGateway::Server {
       merchant = checkout.merchant;
       ++statusQueryCount;
       const std::size_t index = checkout.queries++;
-      if (checkout.finalStatus) {
+      if (checkout.paid && !options.statusesAfterPay.empty()) {
+        const auto& statuses = options.statusesAfterPay;
+        status = statuses[std::min(index, statuses.size() - 1)];
+      } else if (checkout.finalStatus) {
         status = index == 0 ? "Pending" : *checkout.finalStatus;
       } else if (checkout.formOpened) {
         status = "Pending";  // the user is still on the form
@@ -269,6 +273,7 @@ struct SandboxGateway::Server {
     }
     const bool paid = decision == "pay";
     checkout.finalStatus = paid ? "Success" : "Declined";
+    checkout.paid = paid;
     checkout.queries = 0;
     answerPage(response, 200, decisionPage(paid, std::string(kRedirectURL) + "?transactionId=" + transactionID));
   }

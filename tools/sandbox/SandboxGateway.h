@@ -17,6 +17,9 @@ struct SandboxOptions {
   // The payment statuses that successive status queries of a transaction receive; the
   // last one repeats. A transaction whose web form was opened answers by that form instead.
   std::vector<std::string> statuses{"Pending", "Pending", "Success"};
+  // The statuses that successive status queries receive after Pay on the web form; the
+  // last one repeats ("Pending", "Declined": the gateway declines the card).
+  std::vector<std::string> statusesAfterPay{"Pending", "Success"};
   // The card acceptor's country in the wallet data of the checkout reply; empty leaves it
   // out (no wallet request can then be built).
   std::string acceptorCountryCode = "PL";
@@ -46,9 +49,10 @@ inline constexpr std::string_view kRedirectURL = "keln://transfer/success";
 // or 409 (a payment already decided). Pay or Decline on the form (POST /decision) leads
 // the page to kRedirectURL + "?transactionId=<id>".
 //
-// Status answers: after Pay, "Pending" and then "Success"; after Decline, "Pending" and
-// then "Declined"; while the form is open and undecided, "Pending"; for a transaction
-// whose form never opened, the scripted SandboxOptions::statuses.
+// Status answers: after Pay, the scripted SandboxOptions::statusesAfterPay ("Pending" and
+// then "Success" unless told otherwise); after Decline, "Pending" and then "Declined";
+// while the form is open and undecided, "Pending"; for a transaction whose form never
+// opened, the scripted SandboxOptions::statuses.
 //
 // Serves from its own thread from construction until destruction. Thread-safe.
 class SandboxGateway {
