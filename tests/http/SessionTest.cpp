@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -432,6 +433,48 @@ TEST_F(SessionTest, ResumesTLSSessionsOnlyAmongSessionsTrustingTheSameAuthoritie
   const auto requests = gateway.requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_TRUE(requests[1].resumedTLSSession);
+}
+
+// Sessions on two network threads at once (two loops, as a test may make) share one cache
+// of TLS sessions and host names: handshake after handshake on both threads together,
+// every one verifies and later ones resume. The cache's locks are all that keeps the two
+// threads from tearing it apart.
+TEST_F(SessionTest, SessionsOnTwoThreadsShareTheTLSSessionCacheSafely) {
+  LocalGateway gateway(LocalGateway::Options{.https = true, .workerThreads = 16});
+  gateway.setDefaultReply(GatewayReply::json(200, "{}"));
+  IOLoop loops[2];
+  constexpr int kRounds = 6;
+  constexpr int kSessionsPerLoop = 6;
+  std::atomic<int> failures{0};
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE(round);
+    std::vector<std::unique_ptr<Session>> sessions;
+    std::vector<std::shared_ptr<Outcome>> outcomes;
+    for (IOLoop& loop : loops) {
+      SessionConfiguration configuration;
+      configuration.additionalTrustedCertificatesFile = LocalGateway::trustedAuthorityPath();
+      configuration.loop = &loop;
+      for (int i = 0; i < kSessionsPerLoop; ++i) {
+        sessions.push_back(std::make_unique<Session>(configuration));
+        // Half by name, so that the shared cache of host names is used too.
+        const std::string url = i % 2 ? "https://localhost:" + std::to_string(gateway.port()) : gateway.url();
+        outcomes.push_back(start(*sessions.back()->request(fixed(requestTo(url + "/r")))));
+      }
+    }
+    for (const auto& outcome : outcomes) {
+      const DataResponse response = await(outcome, 30s);
+      if (response.error()) {
+        ++failures;
+        ADD_FAILURE() << response.error()->description();
+      }
+    }
+  }
+  EXPECT_EQ(failures.load(), 0);
+  const auto requests = gateway.requests();
+  ASSERT_EQ(requests.size(), std::size_t{kRounds * 2 * kSessionsPerLoop});
+  const auto resumed =
+      std::count_if(requests.begin(), requests.end(), [](const auto& r) { return r.resumedTLSSession; });
+  EXPECT_GT(resumed, 0) << "no session resumed: the cache was not shared";
 }
 
 // Trusted authorities not yet in memory are read on a thread of their own, which gives the
