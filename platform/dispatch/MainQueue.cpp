@@ -2,14 +2,8 @@
 
 #include "dispatch/ClockListeners.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <system_error>
 
 namespace keln::dispatch {
 namespace {
@@ -68,19 +62,9 @@ MainQueue& MainQueue::main() {
   return *queue;
 }
 
-namespace {
+MainQueue::MainQueue() : clock_(std::make_shared<SystemClock>()) {}
 
-int makeWakeDescriptor() {
-  const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (fd < 0) throw std::system_error(errno, std::generic_category(), "main queue: eventfd");
-  return fd;
-}
-
-}  // namespace
-
-MainQueue::MainQueue() : wakeFd_(makeWakeDescriptor()), clock_(std::make_shared<SystemClock>()) {}
-
-MainQueue::~MainQueue() { ::close(wakeFd_); }
+MainQueue::~MainQueue() = default;
 
 void MainQueue::async(Task task) {
   {
@@ -152,17 +136,7 @@ bool MainQueue::runUntil(const std::function<bool()>& condition, Duration timeou
 
 void MainQueue::wait(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point wakeAt) {
   sleeping_ = true;
-  lock.unlock();
-  pollfd descriptor{wakeFd_, POLLIN, 0};
-  const auto wait = std::max(Duration::zero(), wakeAt - std::chrono::steady_clock::now());
-  const auto wholeSeconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
-  const timespec limit{static_cast<time_t>(wholeSeconds.count()),
-                       static_cast<long>(std::chrono::nanoseconds(wait - wholeSeconds).count())};
-  if (::ppoll(&descriptor, 1, &limit, nullptr) > 0) {
-    std::uint64_t count = 0;
-    [[maybe_unused]] const auto drained = ::read(wakeFd_, &count, sizeof count);
-  }
-  lock.lock();
+  wakeUp_.wait_until(lock, wakeAt);
   sleeping_ = false;
 }
 
@@ -209,10 +183,7 @@ void MainQueue::notifyWaiters() {
     handler = wakeHandler_;
     sleeping = sleeping_;
   }
-  if (sleeping) {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = ::write(wakeFd_, &one, sizeof one);
-  }
+  if (sleeping) wakeUp_.notify_all();
   if (handler) (*handler)();
 }
 

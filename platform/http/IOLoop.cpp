@@ -57,8 +57,9 @@ IOLoop::IOLoop()
     : epoll_(checked(epoll_create1(EPOLL_CLOEXEC), "HTTP sessions: epoll_create1")),
       wakeFd_(checked(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK), "HTTP sessions: eventfd")),
       waker_(std::make_shared<Waker>()) {
+  // Edge-triggered: every write is an edge, so the counter need never be read back.
   epoll_event event{};
-  event.events = EPOLLIN;
+  event.events = EPOLLIN | EPOLLET;
   event.data.u64 = kWakeTag;
   if (epoll_ctl(epoll_, EPOLL_CTL_ADD, wakeFd_, &event) != 0) {
     ::close(wakeFd_);
@@ -195,11 +196,7 @@ void IOLoop::run() {
       sleeping_ = false;
     }
     for (int i = 0; i < count; ++i) {
-      if (events[i].data.u64 == kWakeTag) {
-        std::uint64_t drained = 0;
-        [[maybe_unused]] const auto read = ::read(wakeFd_, &drained, sizeof drained);
-        continue;
-      }
+      if (events[i].data.u64 == kWakeTag) continue;
       const auto found = entries_.find(static_cast<std::uint32_t>(events[i].data.u64 >> 32));
       if (found == entries_.end()) continue;
       const std::shared_ptr<SessionEngine> engine = found->second.engine.lock();
@@ -246,12 +243,15 @@ void IOLoop::watch(std::uint32_t id, int socket, int what) {
   epoll_event event{};
   event.data.u64 = tag(id, socket);
   if (what == CURL_POLL_REMOVE) {
-    epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, &event);
+    if (watched_.erase(socket) != 0) epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, &event);
     return;
   }
   event.events = ((what & CURL_POLL_IN) ? EPOLLIN : 0u) | ((what & CURL_POLL_OUT) ? EPOLLOUT : 0u);
-  if (epoll_ctl(epoll_, EPOLL_CTL_MOD, socket, &event) != 0 && errno == ENOENT) {
-    epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event);
+  // libcurl removes a socket before it closes it, so one in the set is still the same
+  // socket; the other operation is the fallback all the same.
+  const bool known = !watched_.insert(socket).second;
+  if (epoll_ctl(epoll_, known ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, socket, &event) != 0) {
+    epoll_ctl(epoll_, known ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, socket, &event);
   }
 }
 

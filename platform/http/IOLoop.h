@@ -14,6 +14,7 @@
 #include <optional>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <keln/platform/MainQueue.h>
@@ -125,6 +126,7 @@ class IOLoop {
   // The loop's thread only.
   std::uint32_t nextId_ = 1;
   std::unordered_map<std::uint32_t, Entry> entries_;
+  std::unordered_set<int> watched_;  // sockets in the epoll set
 };
 
 }  // namespace keln::http

@@ -3,6 +3,7 @@
 #include <keln/Export.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -122,8 +123,8 @@ class KELN_EXPORT MainQueue {
   void wait(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point wakeAt);
 
   mutable std::mutex mutex_;
-  const int wakeFd_;                                // an eventfd written while a run sleeps
-  bool sleeping_ = false;                           // guarded by mutex_: a run waits on wakeFd_
+  std::condition_variable wakeUp_;                  // notified while a run sleeps
+  bool sleeping_ = false;                           // guarded by mutex_: a run waits on wakeUp_
   std::deque<Task> ready_;                          // guarded by mutex_
   std::vector<Timer> timers_;                       // guarded by mutex_; a min-heap on (deadline, sequence)
   std::uint64_t nextSequence_ = 0;                  // guarded by mutex_
