@@ -87,17 +87,35 @@ class Probe {
   std::optional<Clock::time_point> result_;
 };
 
+// Once the gateway has received the first request (and `after` more has passed), posts a
+// task that blocks the host's thread for `duration`. Joined when it goes.
+class BlockWhenTheGatewayHasTheRequest {
+ public:
+  BlockWhenTheGatewayHasTheRequest(Probe& probe, Clock::duration duration, Clock::duration after = {})
+      : thread_([&probe, duration, after] {
+          while (probe.gateway().arrivals().empty()) std::this_thread::sleep_for(1ms);
+          std::this_thread::sleep_for(after);
+          MainQueue::main().async([duration] { std::this_thread::sleep_for(duration); });
+        }) {}
+  ~BlockWhenTheGatewayHasTheRequest() { thread_.join(); }
+
+ private:
+  std::thread thread_;
+};
+
 constexpr GatewayProcess::Options kAnswersIn1s{.delayMilliseconds = 1000};
 constexpr GatewayProcess::Options kFailsAtOnce{.status = 503};
 
-// A main-queue task blocks for 35 s while the request is in flight.
+// A main-queue task blocks for 35 s from the moment the request reached the gateway.
 void blockedThroughTheReply(benchmark::State& state, bool post) {
   keln::foundation::ScopedLogCapture quiet;
   for (auto _ : state) {
     Probe probe(kAnswersIn1s);
     probe.call(post);
-    MainQueue::main().async([] { std::this_thread::sleep_for(35s); });
-    probe.runUntilDone();
+    {
+      BlockWhenTheGatewayHasTheRequest block(probe, 35s);
+      probe.runUntilDone();
+    }
     probe.report(state);
   }
 }
@@ -119,14 +137,15 @@ void BM_HostIdleFor5sAfterTheCall(benchmark::State& state) {
 }
 BENCHMARK(BM_HostIdleFor5sAfterTheCall)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
-// A task re-posts itself every 1 ms for 5 s: the queue is never idle for long.
+// For 5 s the queue always has a task ready: each works for 1 ms, then posts itself again.
 void BM_BusyQueueFor5s(benchmark::State& state) {
   keln::foundation::ScopedLogCapture quiet;
   for (auto _ : state) {
     Probe probe(kAnswersIn1s);
     const Clock::time_point busyUntil = Clock::now() + 5s;
     std::function<void()> busy = [&] {
-      if (Clock::now() < busyUntil) MainQueue::main().asyncAfter(1ms, busy);
+      std::this_thread::sleep_for(1ms);
+      if (Clock::now() < busyUntil) MainQueue::main().async(busy);
     };
     MainQueue::main().async(busy);
     probe.call(false);
@@ -145,13 +164,10 @@ void BM_RetriesWhileTheHostBlocks7sAfterTheFirstFailure(benchmark::State& state)
   for (auto _ : state) {
     Probe probe(kFailsAtOnce);
     probe.call(false);
-    std::thread blocker([&] {
-      while (probe.gateway().arrivals().empty()) std::this_thread::sleep_for(1ms);
-      std::this_thread::sleep_for(20ms);  // the failure has come back
-      MainQueue::main().async([] { std::this_thread::sleep_for(7s); });
-    });
-    probe.runUntilDone();
-    blocker.join();
+    {
+      BlockWhenTheGatewayHasTheRequest block(probe, 7s, 20ms);  // 20 ms: the failure has come back
+      probe.runUntilDone();
+    }
     probe.report(state);
   }
 }
