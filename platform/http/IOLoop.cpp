@@ -186,7 +186,7 @@ void IOLoop::run() {
         task = nullptr;  // what the task captured goes before the next one runs
       }
       work.clear();
-      continue;  // tasks may have posted more, or moved libcurl's deadlines
+      timeout = 0;  // sockets are looked at between rounds of tasks, never starved by them
     }
     runDueDeadlines();
     timeout = earlier(timeout, millisecondsToNextDeadline());
