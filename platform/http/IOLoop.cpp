@@ -144,7 +144,12 @@ std::size_t IOLoop::delayedTaskCount() const {
 }
 
 int IOLoop::takeWorkLocked(std::vector<Task>& work) {
-  work.swap(tasks_);
+  if (work.empty()) {
+    work.swap(tasks_);
+  } else {
+    for (Task& task : tasks_) work.push_back(std::move(task));
+    tasks_.clear();
+  }
   if (delayed_.empty()) {
     sleeping_ = work.empty();
     return -1;
@@ -173,39 +178,50 @@ void IOLoop::run() {
   kernelThreadID_.store(static_cast<pid_t>(::gettid()));
   std::vector<Task> work;
   epoll_event events[64];
-  while (true) {
-    int timeout = -1;
-    {
-      std::lock_guard lock(mutex_);
-      if (stopping_) break;
-      timeout = takeWorkLocked(work);
-    }
+  const auto takeWork = [&] {
+    std::lock_guard lock(mutex_);
+    return stopping_ ? std::optional<int>() : std::optional<int>(takeWorkLocked(work));
+  };
+  std::optional<int> timeout = takeWork();
+  while (timeout) {
     if (!work.empty()) {
       for (Task& task : work) {
         task();
         task = nullptr;  // what the task captured goes before the next one runs
       }
       work.clear();
-      timeout = 0;  // sockets are looked at between rounds of tasks, never starved by them
+      if (!(timeout = takeWork())) break;
+      // More work came meanwhile: the sockets are looked at first, without sleeping, so
+      // that a stream of tasks never starves them.
+      if (!work.empty()) timeout = 0;
     }
     runDueDeadlines();
-    timeout = earlier(timeout, millisecondsToNextDeadline());
-    const int count = epoll_wait(epoll_, events, 64, timeout);
+    const int count = epoll_wait(epoll_, events, 64, earlier(*timeout, millisecondsToNextDeadline()));
     {
       std::lock_guard lock(mutex_);
       sleeping_ = false;
     }
     for (int i = 0; i < count; ++i) {
       if (events[i].data.u64 == kWakeTag) continue;
+      const int socket = static_cast<int>(events[i].data.u64 & 0xffffffffu);
+      const auto watched = watched_.find(socket);
       const auto found = entries_.find(static_cast<std::uint32_t>(events[i].data.u64 >> 32));
-      if (found == entries_.end()) continue;
-      const std::shared_ptr<SessionEngine> engine = found->second.engine.lock();
-      if (!engine) continue;
+      const std::shared_ptr<SessionEngine> engine =
+          found != entries_.end() && watched != watched_.end() && watched->second ? found->second.engine.lock()
+                                                                                  : nullptr;
+      if (!engine) {
+        // A socket libcurl no longer asks about (see watch()): out of the set now.
+        epoll_event unused{};
+        epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, &unused);
+        if (watched != watched_.end()) watched_.erase(watched);
+        continue;
+      }
       const std::uint32_t happened = events[i].events;
       const int mask = ((happened & EPOLLIN) ? CURL_CSELECT_IN : 0) | ((happened & EPOLLOUT) ? CURL_CSELECT_OUT : 0) |
                        ((happened & (EPOLLERR | EPOLLHUP)) ? CURL_CSELECT_ERR : 0);
-      engine->socketReady(static_cast<int>(events[i].data.u64 & 0xffffffffu), mask);
+      engine->socketReady(socket, mask);
     }
+    timeout = takeWork();
   }
 }
 
@@ -240,16 +256,21 @@ std::uint32_t IOLoop::add(std::weak_ptr<SessionEngine> engine) {
 void IOLoop::remove(std::uint32_t id) { entries_.erase(id); }
 
 void IOLoop::watch(std::uint32_t id, int socket, int what) {
-  epoll_event event{};
-  event.data.u64 = tag(id, socket);
   if (what == CURL_POLL_REMOVE) {
-    if (watched_.erase(socket) != 0) epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, &event);
+    // Left in the set, so that a kept-alive connection taken up again by the next request
+    // costs one change instead of two; if it becomes ready meanwhile, the loop takes it
+    // out then. A socket that is closed leaves the set by itself.
+    const auto found = watched_.find(socket);
+    if (found != watched_.end()) found->second = false;
     return;
   }
+  epoll_event event{};
+  event.data.u64 = tag(id, socket);
   event.events = ((what & CURL_POLL_IN) ? EPOLLIN : 0u) | ((what & CURL_POLL_OUT) ? EPOLLOUT : 0u);
-  // libcurl removes a socket before it closes it, so one in the set is still the same
-  // socket; the other operation is the fallback all the same.
-  const bool known = !watched_.insert(socket).second;
+  // A socket the set may still hold is changed, one it cannot is added; either falls back
+  // on the other (a socket closed and its number used again has left the set).
+  const auto [entry, added] = watched_.insert_or_assign(socket, true);
+  const bool known = !added;
   if (epoll_ctl(epoll_, known ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, socket, &event) != 0) {
     epoll_ctl(epoll_, known ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, socket, &event);
   }

@@ -14,7 +14,6 @@
 #include <optional>
 #include <thread>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include <keln/platform/MainQueue.h>
@@ -126,7 +125,8 @@ class IOLoop {
   // The loop's thread only.
   std::uint32_t nextId_ = 1;
   std::unordered_map<std::uint32_t, Entry> entries_;
-  std::unordered_set<int> watched_;  // sockets in the epoll set
+  // Sockets that may be in the epoll set, and whether libcurl still asks about each.
+  std::unordered_map<int, bool> watched_;
 };
 
 }  // namespace keln::http
