@@ -10,18 +10,17 @@
 
 #include <keln/platform/MainQueue.h>
 
+#include "GatewayProcess.h"
 #include "foundation/URL.h"
 #include "http/ParameterEncoding.h"
 #include "http/Session.h"
-#include "support/LocalGateway.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using keln::bench::GatewayProcess;
 using keln::dispatch::MainQueue;
 using keln::foundation::URL;
-using keln::testing::GatewayReply;
-using keln::testing::LocalGateway;
 namespace http = keln::http;
 
 http::Parameters checkoutParameters() {
@@ -53,14 +52,14 @@ void BM_EncodeCheckoutBody(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeCheckoutBody);
 
-// One request and its completion on the main queue, per iteration, on one session. The
-// reply has no body, so the server answers in a single write and the figure is not
-// swayed by how the test server splits a reply into packets.
+// One request and its completion on the main queue, per iteration, on one session, to a
+// gateway in a process of its own. The reply has no body, so the server answers in a
+// single write and the figure is not swayed by how the test server splits a reply into
+// packets.
 void roundTrip(benchmark::State& state, bool https) {
-  LocalGateway gateway(LocalGateway::Options{.https = https});
-  gateway.setDefaultReply(GatewayReply::empty(204));
+  GatewayProcess gateway(GatewayProcess::Options{.https = https, .empty = true});
   http::SessionConfiguration configuration;
-  configuration.additionalTrustedCertificatesFile = LocalGateway::trustedAuthorityPath();
+  configuration.additionalTrustedCertificatesFile = gateway.trustedAuthorityPath();
   http::Session session(configuration);
   http::URLRequest request(*URL::parse(gateway.url() + "/api/v1/payments/TX-0001/status"));
   auto convertible = std::make_shared<http::URLRequest>(request);

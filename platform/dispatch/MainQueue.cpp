@@ -1,13 +1,9 @@
 #include <keln/platform/MainQueue.h>
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include "dispatch/ClockListeners.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <system_error>
 
 namespace keln::dispatch {
 namespace {
@@ -19,7 +15,33 @@ bool later(const auto& a, const auto& b) {
   return a.deadline != b.deadline ? a.deadline > b.deadline : a.sequence > b.sequence;
 }
 
+struct ClockListeners {
+  std::mutex mutex;
+  std::vector<std::function<void()>> listeners;  // guarded by mutex
+};
+
+ClockListeners& clockListeners() {
+  static auto* listeners = new ClockListeners();  // never destroyed: clocks may move during exit
+  return *listeners;
+}
+
+void notifyClockListeners() {
+  std::vector<std::function<void()>> listeners;
+  {
+    ClockListeners& shared = clockListeners();
+    std::lock_guard lock(shared.mutex);
+    listeners = shared.listeners;
+  }
+  for (const auto& listener : listeners) listener();
+}
+
 }  // namespace
+
+void addMainClockListener(std::function<void()> listener) {
+  ClockListeners& shared = clockListeners();
+  std::lock_guard lock(shared.mutex);
+  shared.listeners.push_back(std::move(listener));
+}
 
 TimePoint ManualClock::now() const {
   std::lock_guard lock(mutex_);
@@ -32,6 +54,7 @@ void ManualClock::advance(Duration by) {
     now_ += by;
   }
   MainQueue::main().wake();
+  notifyClockListeners();
 }
 
 MainQueue& MainQueue::main() {
@@ -39,19 +62,9 @@ MainQueue& MainQueue::main() {
   return *queue;
 }
 
-namespace {
+MainQueue::MainQueue() : clock_(std::make_shared<SystemClock>()) {}
 
-int makeWakeDescriptor() {
-  const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (fd < 0) throw std::system_error(errno, std::generic_category(), "main queue: eventfd");
-  return fd;
-}
-
-}  // namespace
-
-MainQueue::MainQueue() : wakeFd_(makeWakeDescriptor()), clock_(std::make_shared<SystemClock>()) {}
-
-MainQueue::~MainQueue() { ::close(wakeFd_); }
+MainQueue::~MainQueue() = default;
 
 void MainQueue::async(Task task) {
   {
@@ -92,7 +105,6 @@ bool MainQueue::runOneLocked(std::unique_lock<std::mutex>& lock) {
 }
 
 std::size_t MainQueue::runPending() {
-  if (IOSource* source = ioSource_.load()) source->step();
   std::unique_lock lock(mutex_);
   std::size_t count = 0;
   while (runOneLocked(lock)) ++count;
@@ -116,40 +128,16 @@ bool MainQueue::runUntil(const std::function<bool()>& condition, Duration timeou
     } else if (!timers_.empty()) {
       wakeAt = std::min(wakeAt, timers_.front().deadline);
     }
-    waitAndStep(lock, wakeAt);
+    wait(lock, wakeAt);
   }
   lock.unlock();
   return condition();
 }
 
-void MainQueue::waitAndStep(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point wakeAt) {
-  IOSource* const source = ioSource_.load();
-  if (source) {
-    if (const auto due = source->timeUntilDeadline()) {
-      wakeAt = std::min(wakeAt, std::chrono::steady_clock::now() + std::max(Duration::zero(), *due));
-    }
-  }
+void MainQueue::wait(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point wakeAt) {
   sleeping_ = true;
-  lock.unlock();
-  pollfd descriptors[2] = {{wakeFd_, POLLIN, 0}, {source ? source->descriptor() : -1, POLLIN, 0}};
-  const auto wait = std::max(Duration::zero(), wakeAt - std::chrono::steady_clock::now());
-  const auto wholeSeconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
-  const timespec limit{static_cast<time_t>(wholeSeconds.count()),
-                       static_cast<long>(std::chrono::nanoseconds(wait - wholeSeconds).count())};
-  const int ready = ::ppoll(descriptors, source ? 2 : 1, &limit, nullptr);
-  lock.lock();
+  wakeUp_.wait_until(lock, wakeAt);
   sleeping_ = false;
-  lock.unlock();
-  if (ready > 0 && descriptors[0].revents != 0) {
-    std::uint64_t count = 0;
-    [[maybe_unused]] const auto drained = ::read(wakeFd_, &count, sizeof count);
-  }
-  if (source) {
-    const bool readable = ready > 0 && descriptors[1].revents != 0;
-    const auto due = readable ? std::nullopt : source->timeUntilDeadline();
-    if (readable || (due && *due <= Duration::zero())) source->step();
-  }
-  lock.lock();
 }
 
 void MainQueue::runFor(Duration duration) {
@@ -167,6 +155,7 @@ void MainQueue::setClock(std::shared_ptr<Clock> clock) {
     clock_ = clock ? std::move(clock) : std::make_shared<SystemClock>();
   }
   notifyWaiters();
+  if (this == &main()) notifyClockListeners();
 }
 
 void MainQueue::discardPending() {
@@ -194,10 +183,7 @@ void MainQueue::notifyWaiters() {
     handler = wakeHandler_;
     sleeping = sleeping_;
   }
-  if (sleeping) {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = ::write(wakeFd_, &one, sizeof one);
-  }
+  if (sleeping) wakeUp_.notify_all();
   if (handler) (*handler)();
 }
 
@@ -207,26 +193,10 @@ void MainQueue::setWakeHandler(WakeHandler handler) {
 }
 
 std::optional<Duration> MainQueue::timeUntilNextTask() const {
-  std::optional<Duration> next;
-  if (const IOSource* source = ioSource_.load()) next = source->timeUntilDeadline();
   std::lock_guard lock(mutex_);
   if (!ready_.empty()) return Duration::zero();
-  if (!timers_.empty()) {
-    const Duration task = std::max(Duration::zero(), timers_.front().deadline - clock_->now());
-    next = next ? std::min(*next, task) : task;
-  }
-  if (next) next = std::max(Duration::zero(), *next);
-  return next;
-}
-
-void MainQueue::setIOSource(IOSource* source) {
-  ioSource_.store(source);
-  notifyWaiters();
-}
-
-int MainQueue::ioDescriptor() const {
-  const IOSource* source = ioSource_.load();
-  return source ? source->descriptor() : -1;
+  if (timers_.empty()) return std::nullopt;
+  return std::max(Duration::zero(), timers_.front().deadline - clock_->now());
 }
 
 }  // namespace keln::dispatch

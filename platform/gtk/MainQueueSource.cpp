@@ -32,26 +32,12 @@ gint timeoutFor(std::optional<dispatch::Duration> wait) {
   return static_cast<gint>(std::clamp<decltype(milliseconds)>(milliseconds, 0, INT_MAX));
 }
 
-// The queue's I/O descriptor as the attached source watches it (main thread only).
-gpointer ioTag = nullptr;
-int watchedDescriptor = -1;
-
-void watchIODescriptor(GSource* source) {
-  const int descriptor = dispatch::MainQueue::main().ioDescriptor();
-  if (descriptor == watchedDescriptor) return;
-  if (ioTag != nullptr) g_source_remove_unix_fd(source, ioTag);
-  ioTag = descriptor >= 0 ? g_source_add_unix_fd(source, descriptor, G_IO_IN) : nullptr;
-  watchedDescriptor = descriptor;
-}
-
-gboolean prepare(GSource* source, gint* timeout) {
-  watchIODescriptor(source);
+gboolean prepare(GSource*, gint* timeout) {
   *timeout = timeoutFor(dispatch::MainQueue::main().timeUntilNextTask());
   return *timeout == 0;
 }
 
-gboolean check(GSource* source) {
-  if (ioTag != nullptr && (g_source_query_unix_fd(source, ioTag) & G_IO_IN) != 0) return TRUE;
+gboolean check(GSource*) {
   auto wait = dispatch::MainQueue::main().timeUntilNextTask();
   return wait && *wait <= dispatch::Duration::zero();
 }
@@ -112,8 +98,6 @@ void MainQueueSource::detach() {
   g_source_destroy(attachedSource);
   g_source_unref(attachedSource);
   attachedSource = nullptr;
-  ioTag = nullptr;
-  watchedDescriptor = -1;
 }
 
 bool MainQueueSource::isAttached() { return attachedSource != nullptr; }

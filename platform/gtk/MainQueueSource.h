@@ -7,9 +7,8 @@
 namespace keln::gtk {
 
 // Runs the process-wide main queue (keln/platform/MainQueue.h) from a GLib main context:
-// a source whose wake-up time is the queue's next deadline, which watches the queue's I/O
-// descriptor (the SDK's connections) and is woken from any thread when work is posted. An
-// idle queue leaves the loop asleep.
+// a source whose wake-up time is the queue's next deadline, woken from any thread (through
+// the queue's wake handler) when work is posted. An idle queue leaves the loop asleep.
 //
 // At most one context drives the queue at a time. Main thread (the thread that iterates the
 // context) only.

@@ -14,8 +14,9 @@ class SessionEngine;
 
 // One request of a Session, across all its attempts. Made by Session::request(); set up
 // with validate() and started by responseData(), both called once, in that order, on the
-// thread that made it. The session keeps the request alive until it has finished, so a
-// caller need not hold on to it.
+// thread that made it (the main thread); from then on the network thread runs it. The
+// session keeps the request alive until it has finished, so a caller need not hold on to
+// it.
 //
 // Every attempt makes the request anew from the convertible, runs the interceptor's
 // adapter on it and sends it. An attempt fails on a creation or adaptation error, a
@@ -53,7 +54,7 @@ class DataRequest : public std::enable_shared_from_this<DataRequest> {
   std::weak_ptr<SessionEngine> engine_;
   const std::shared_ptr<const URLRequestConvertible> convertible_;
   RequestInterceptor* const interceptor_;
-  // Set before the request starts, then read on the main thread only.
+  // Set before the request starts, then read on the network thread only.
   bool validates_ = false;
   Completion completion_;
   bool started_ = false;

@@ -17,7 +17,8 @@ class RetryResult {
   enum class Kind { retry, retryWithDelay, doNotRetry, doNotRetryWithError };
 
   static RetryResult retry() { return RetryResult(Kind::retry, 0.0, nullptr); }
-  // Retry after `seconds`, measured on the main queue's clock.
+  // Retry after `seconds`, measured on the main queue's clock (waited on the network
+  // thread, so the main thread's business never stretches it).
   static RetryResult retryWithDelay(double seconds) { return RetryResult(Kind::retryWithDelay, seconds, nullptr); }
   static RetryResult doNotRetry() { return RetryResult(Kind::doNotRetry, 0.0, nullptr); }
   // Finish with requestRetryFailed(error, the attempt's error).
@@ -39,8 +40,9 @@ class RetryResult {
 };
 
 // Changes the request of every attempt before it is sent (adds credentials, ...). Runs on
-// the main thread. Throwing (a keln::Error or anything else) fails the attempt
-// with requestAdaptationFailed, which the retrier is then asked about.
+// the SDK's network thread, not the main thread: what it reads must be immutable or
+// guarded, and what it logs goes through the thread-safe process-wide sink. Throwing (a keln::Error or anything else)
+// fails the attempt with requestAdaptationFailed, which the retrier is then asked about.
 class RequestAdapter {
  public:
   virtual ~RequestAdapter() = default;
@@ -52,7 +54,8 @@ class RequestAdapter {
 
 // Decides, after every failed attempt of a request, whether to try again. `request`
 // tells how many retries were made so far (retryCount(): 0 after the first attempt).
-// Runs on the main thread. An exception counts as doNotRetry.
+// Runs on the SDK's network thread, as the adapter does. An exception counts as
+// doNotRetry.
 class RequestRetrier {
  public:
   virtual ~RequestRetrier() = default;

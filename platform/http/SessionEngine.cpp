@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <future>
 #include <utility>
 
 #include <keln/platform/MainQueue.h>
@@ -11,7 +12,6 @@
 
 #include "foundation/Unicode.h"
 #include "http/CurlErrorMapping.h"
-#include "http/IOLoop.h"
 #include "http/RequestError.h"
 #include "http/URLError.h"
 
@@ -92,7 +92,8 @@ constexpr std::size_t kIdleHandlesKept = 4;
 SessionEngine::SessionEngine(Session& owner, const SessionConfiguration& configuration)
     : owner_(owner),
       configuration_(configuration),
-      trust_(TLSTrust::forAdditionalCertificates(configuration_.additionalTrustedCertificatesFile)) {
+      trust_(TLSTrust::forAdditionalCertificates(configuration_.additionalTrustedCertificatesFile)),
+      loop_(configuration_.loop ? *configuration_.loop : IOLoop::shared()) {
   multi_ = curl_multi_init();
   if (!multi_)
     throw URLError(URLError::Code::unknown, "", CURLE_FAILED_INIT, "HTTP session: libcurl could not be set up");
@@ -108,8 +109,19 @@ SessionEngine::~SessionEngine() {
 }
 
 void SessionEngine::stop() {
-  if (stopped_) return;
-  stopped_ = true;
+  if (loop_.isCurrentThread()) return stopOnLoop();
+  if (stopped_.exchange(true)) return;
+  if (!submitted_) return releaseResources();  // the loop's thread never saw this engine
+  std::promise<void> released;
+  loop_.post([self = shared_from_this(), &released] {
+    self->stopOnLoop();
+    released.set_value();
+  });
+  released.get_future().wait();
+}
+
+void SessionEngine::stopOnLoop() {
+  stopped_.store(true);
   if (busyDepth_ == 0) releaseResources();
 }
 
@@ -132,16 +144,26 @@ void SessionEngine::releaseResources() {
   // into this engine while it is let go of.
   auto transfers = std::move(transfers_);
   auto unfinished = std::move(unfinished_);
+  for (const auto& [request, id] : delayedRetries_) loop_.cancel(id);
+  delayedRetries_.clear();
+  // The completions that will never run are let go on the main thread, like every other.
+  std::vector<DataRequest::Completion> cancelled;
+  for (auto& [pointer, request] : unfinished) {
+    if (request->completion_) cancelled.push_back(std::exchange(request->completion_, nullptr));
+  }
+  if (!cancelled.empty()) dispatch::MainQueue::main().async([cancelled = std::move(cancelled)] {});
   for (auto& [easy, transfer] : transfers) curl_multi_remove_handle(multi_, easy);
   for (CURL* easy : idleHandles_) curl_easy_cleanup(easy);
   idleHandles_.clear();
   curl_multi_cleanup(multi_);
   multi_ = nullptr;
-  if (loopId_ != 0) IOLoop::shared().remove(std::exchange(loopId_, 0));
+  if (loopId_ != 0) loop_.remove(std::exchange(loopId_, 0));
 }
 
 void SessionEngine::submit(const std::shared_ptr<DataRequest>& request) {
-  busy([&] { start(request); });
+  if (stopped_) return;
+  submitted_ = true;
+  loop_.post([self = shared_from_this(), request] { self->busy([&] { self->start(request); }); });
 }
 
 void SessionEngine::socketReady(int socket, int mask) {
@@ -169,7 +191,7 @@ void SessionEngine::act(curl_socket_t socket, int mask) {
 
 int SessionEngine::onSocket(CURL*, curl_socket_t socket, int what, void* context, void*) {
   const auto* engine = static_cast<SessionEngine*>(context);
-  if (engine->loopId_ != 0) IOLoop::shared().watch(engine->loopId_, socket, what);
+  if (engine->loopId_ != 0) engine->loop_.watch(engine->loopId_, socket, what);
   return 0;
 }
 
@@ -178,18 +200,19 @@ int SessionEngine::onTimer(CURLM*, long milliseconds, void* context) {
   if (engine->loopId_ == 0) return 0;
   std::optional<IOLoop::TimePoint> deadline;
   if (milliseconds >= 0) deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  IOLoop::shared().setDeadline(engine->loopId_, deadline);
+  engine->loop_.setDeadline(engine->loopId_, deadline);
   return 0;
 }
 
 void SessionEngine::start(const std::shared_ptr<DataRequest>& request) {
   if (stopped_) return;
-  if (loopId_ == 0) loopId_ = IOLoop::shared().add(weak_from_this());
+  if (loopId_ == 0) loopId_ = loop_.add(weak_from_this());
   unfinished_[request.get()] = request;
   startAttempt(request);
 }
 
 void SessionEngine::retry(const std::shared_ptr<DataRequest>& request) {
+  delayedRetries_.erase(request.get());
   if (stopped_ || !unfinished_.contains(request.get())) return;
   request->retryCount_.fetch_add(1);
   startAttempt(request);
@@ -221,12 +244,17 @@ void SessionEngine::startAttempt(const std::shared_ptr<DataRequest>& request) {
     // this thread nor counts against the attempt's time-outs.
     trust_.whenLoaded([engine = weak_from_this(), waiting = std::weak_ptr<DataRequest>(request),
                        adapted = std::move(*made)]() mutable {
-      auto self = engine.lock();
-      auto request = waiting.lock();
-      if (!self || !request) return;
-      self->busy([&] {
-        if (!self->stopped_ && self->unfinished_.contains(request.get())) self->send(request, std::move(adapted));
-      });
+      const auto held = engine.lock();
+      if (!held) return;
+      held->loop_.post(
+          [engine = std::move(engine), waiting = std::move(waiting), adapted = std::move(adapted)]() mutable {
+            auto self = engine.lock();
+            auto request = waiting.lock();
+            if (!self || !request) return;
+            self->busy([&] {
+              if (!self->stopped_ && self->unfinished_.contains(request.get())) self->send(request, std::move(adapted));
+            });
+          });
     });
     return;
   }
@@ -463,13 +491,17 @@ void SessionEngine::attemptFailed(const std::shared_ptr<DataRequest>& request, D
       if (decision.kind() == RetryResult::Kind::retryWithDelay && std::isfinite(decision.delay())) {
         seconds = std::clamp(decision.delay(), 0.0, 1e7);
       }
-      const auto delay = std::chrono::duration_cast<dispatch::Duration>(std::chrono::duration<double>(seconds));
-      dispatch::MainQueue::main().asyncAfter(
-          delay, [engine = weak_from_this(), waiting = std::weak_ptr<DataRequest>(request)] {
-            auto self = engine.lock();
-            auto request = waiting.lock();
-            if (self && request) self->busy([&] { self->retry(request); });
-          });
+      auto again = [engine = weak_from_this(), waiting = std::weak_ptr<DataRequest>(request)] {
+        auto self = engine.lock();
+        auto request = waiting.lock();
+        if (self && request) self->busy([&] { self->retry(request); });
+      };
+      if (seconds > 0) {
+        const auto delay = std::chrono::duration_cast<dispatch::Duration>(std::chrono::duration<double>(seconds));
+        delayedRetries_[request.get()] = loop_.postAfter(delay, std::move(again));
+      } else {
+        loop_.post(std::move(again));
+      }
       return;
     }
     case RetryResult::Kind::doNotRetryWithError: {
@@ -484,7 +516,7 @@ void SessionEngine::attemptFailed(const std::shared_ptr<DataRequest>& request, D
 }
 
 void SessionEngine::finish(const std::shared_ptr<DataRequest>& request, DataResponse response) {
-  // The completion leaves this thread with the task that runs it, so that whatever it
+  // The completion leaves the loop's thread with the task that runs it, so that whatever it
   // holds is released on the main thread.
   DataRequest::Completion completion = std::move(request->completion_);
   request->completion_ = nullptr;

@@ -2,6 +2,7 @@
 
 // Internal: the I/O side of a Session.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "http/DataRequest.h"
 #include "http/DataResponse.h"
+#include "http/IOLoop.h"
 #include "http/RedirectPolicy.h"
 #include "http/Session.h"
 #include "http/TLSTrust.h"
@@ -19,32 +21,36 @@
 namespace keln::http {
 
 // The I/O side of a Session: one libcurl multi handle, whose connection cache keeps
-// connections open between requests, driven on the main thread by the IOLoop. Easy
-// handles are kept and reset for later attempts; trusted authorities, TLS sessions and
-// host name resolutions come from the process-wide TLSTrust.
+// connections open between requests, driven on the IOLoop's thread. Easy handles are kept
+// and reset for later attempts; trusted authorities, TLS sessions and host name
+// resolutions come from the process-wide TLSTrust.
 //
-// Main thread only.
+// makeRequest(), submit() and stop() are called on the thread that owns the session (the
+// main thread); everything else, and every member below them, belongs to the loop's
+// thread, where adapters, retriers and retry delays run. Completions are posted to the
+// main queue.
 class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
  public:
   SessionEngine(Session& owner, const SessionConfiguration& configuration);
   ~SessionEngine();
 
-  // Cancels everything and lets go of the connections. Idempotent. Called from an adapter,
-  // a retrier or any other code the engine is running, it takes effect at once and the
-  // resources go when that code has returned.
+  // Cancels everything and lets go of the connections; completions already posted do not
+  // run. Idempotent. From the owner's thread it waits until the loop's thread has let go
+  // (the loop never waits for the network nor for the owner's thread, so this is short);
+  // called from an adapter, a retrier or other code the engine is running, it takes effect
+  // at once and the resources go when that code has returned.
   void stop();
-  bool stopped() const { return stopped_; }
+  bool stopped() const { return stopped_.load(); }
 
   std::shared_ptr<DataRequest> makeRequest(std::shared_ptr<const URLRequestConvertible> convertible,
                                            RequestInterceptor* interceptor) {
     return std::shared_ptr<DataRequest>(new DataRequest(weak_from_this(), std::move(convertible), interceptor));
   }
 
-  // Starts the request's first attempt at once: the adapter runs, and the request goes
-  // out as far as the connection allows without waiting.
+  // Hands the request to the loop's thread, where its first attempt starts at once.
   void submit(const std::shared_ptr<DataRequest>& request);
 
-  // From the IOLoop: `socket` is ready as `mask` (CURL_CSELECT_*) tells, or the deadline
+  // From the IOLoop, on its thread: `socket` is ready as `mask` (CURL_CSELECT_*) tells, or the deadline
   // libcurl asked for has passed.
   void socketReady(int socket, int mask);
   void deadlinePassed();
@@ -78,6 +84,7 @@ class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
   template <typename Work>
   void busy(Work&& work);
   void releaseResources();
+  void stopOnLoop();
   void start(const std::shared_ptr<DataRequest>& request);
   void retry(const std::shared_ptr<DataRequest>& request);
   // Makes and adapts the attempt's request, then sends it (over HTTPS, once the trusted
@@ -102,12 +109,16 @@ class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
   Session& owner_;
   const SessionConfiguration configuration_;
   const TLSTrust& trust_;
+  IOLoop& loop_;
+  std::atomic<bool> stopped_{false};
+  bool submitted_ = false;  // owner's thread: a request went to the loop
+
+  // The loop's thread only (or any thread once nothing was ever submitted).
   CURLM* multi_ = nullptr;
   std::uint32_t loopId_ = 0;  // in the IOLoop; 0 until the first request
-  bool stopped_ = false;
   int busyDepth_ = 0;
-
   std::unordered_map<DataRequest*, std::shared_ptr<DataRequest>> unfinished_;
+  std::unordered_map<DataRequest*, std::uint64_t> delayedRetries_;  // the loop's ids
   std::unordered_map<CURL*, std::unique_ptr<Transfer>> transfers_;
   std::vector<CURL*> idleHandles_;
 };

@@ -5,8 +5,6 @@
 #include <stdexcept>
 #include <thread>
 
-#include <keln/platform/MainQueue.h>
-
 #include <openssl/ssl.h>
 
 namespace keln::http {
@@ -107,7 +105,7 @@ void TLSTrust::whenLoaded(std::function<void()> ready) const {
       waiting.swap(waiting_);
       loading_ = false;
     }
-    for (auto& task : waiting) dispatch::MainQueue::main().async(std::move(task));
+    for (auto& task : waiting) task();
   }).detach();
 }
 

@@ -24,7 +24,9 @@ namespace keln::http {
 // resumed connection never skips a verification that its own authorities would have
 // failed. Peer and host name verification stay on for every connection.
 //
-// Thread-safe.
+// Thread-safe. libcurl takes a lock of this trust (lock() and unlock()) around every use
+// of the shared caches, so easy handles on different threads (the network thread, a
+// test's own loop) may use them at once.
 class TLSTrust {
  public:
   // The trust of the system's authorities plus those in `additionalCertificatesFile`
@@ -47,9 +49,10 @@ class TLSTrust {
   // True once store() has loaded the authorities.
   bool isLoaded() const { return loaded_.load(); }
 
-  // Runs `ready` once the authorities are loaded, or failed to load: at once when they are
-  // loaded already, otherwise as a main-queue task after a thread of its own has read them,
-  // so that the thread driving the main queue never waits for the files. Main thread.
+  // Runs `ready` once the authorities are loaded, or failed to load: at once on the calling
+  // thread when they are loaded already, otherwise on a thread of its own once it has read
+  // them, so that neither the network thread nor the main thread waits for the files.
+  // Any thread.
   void whenLoaded(std::function<void()> ready) const;
 
  private:

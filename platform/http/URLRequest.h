@@ -12,7 +12,7 @@ namespace keln::http {
 class URLRequest;
 
 // Anything that can produce the request for one attempt. A session calls asURLRequest()
-// anew for every attempt of a request, on the main thread, so an implementation must be
+// anew for every attempt of a request, on the network thread, so an implementation must be
 // safe to call from there (an immutable value is).
 class URLRequestConvertible {
  public:

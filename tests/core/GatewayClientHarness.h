@@ -20,6 +20,7 @@
 #include "core/network/DefaultNetworkClient.h"
 #include "core/network/NetworkConfiguration.h"
 #include "foundation/Log.h"
+#include "http/IOLoop.h"
 #include "support/LocalGateway.h"
 
 namespace keln::testing {
@@ -77,7 +78,8 @@ class GatewayClientTest : public ::testing::Test {
   }
 
   // Runs the main queue until `done` holds, moving the manual clock on in steps of one
-  // second whenever only delayed work is left. Fails the test after 30 s of real time.
+  // second whenever only delayed work is left (on the main queue or the network thread).
+  // Fails the test after 30 s of real time.
   void drive(const std::function<bool()>& done) {
     dispatch::MainQueue& queue = dispatch::MainQueue::main();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -87,7 +89,9 @@ class GatewayClientTest : public ::testing::Test {
         return;
       }
       queue.runUntil(done, std::chrono::milliseconds(5));
-      if (!done() && queue.pendingCount() > 0 && queue.runPending() == 0) clock_->advance(std::chrono::seconds(1));
+      if (!done() && (queue.pendingCount() > 0 || http::IOLoop::shared().delayedTaskCount() > 0) &&
+          queue.runPending() == 0)
+        clock_->advance(std::chrono::seconds(1));
     }
   }
 

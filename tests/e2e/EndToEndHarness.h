@@ -23,6 +23,7 @@
 #include "core/SDKConfigFactory.h"
 #include "foundation/Log.h"
 #include "foundation/URL.h"
+#include "http/IOLoop.h"
 #include "passkit/PaymentRequest.h"
 #include "presentation/CardCollectionViewCell.h"
 #include "presentation/PaymentViewController.h"
@@ -221,14 +222,17 @@ class EndToEndTest : public ::testing::Test {
   }
 
   // Runs the main queue until `done` holds, moving the virtual clock on by `step` whenever
-  // only delayed work is left. False after 30 s of real time.
+  // only delayed work is left (on the main queue or the network thread). False after 30 s
+  // of real time.
   bool drive(const std::function<bool()>& done, dispatch::Duration step = std::chrono::milliseconds(500)) {
     dispatch::MainQueue& queue = dispatch::MainQueue::main();
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!done()) {
       if (std::chrono::steady_clock::now() > giveUp) return false;
       queue.runUntil(done, std::chrono::milliseconds(5));
-      if (!done() && queue.pendingCount() > 0 && queue.runPending() == 0) clock_->advance(step);
+      if (!done() && (queue.pendingCount() > 0 || http::IOLoop::shared().delayedTaskCount() > 0) &&
+          queue.runPending() == 0)
+        clock_->advance(step);
     }
     return true;
   }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <keln/platform/MainQueue.h>
 #include <keln/platform/Result.h>
 
+#include "http/IOLoop.h"
 #include "http/ParameterEncoding.h"
 #include "http/RequestError.h"
 #include "http/Session.h"
@@ -235,7 +237,9 @@ TEST_F(SessionTest, ValidatesRepliesAndEmptyBodies) {
   }
 }
 
-TEST_F(SessionTest, RetriesAfterTheDelayOnTheMainQueueClock) {
+// Retry delays are measured on the main queue's clock but waited on the network thread:
+// the thread driving the main queue does nothing at all until the outcome is posted.
+TEST_F(SessionTest, RetriesAfterTheDelayWhileTheMainThreadDoesNothing) {
   auto clock = std::make_shared<dispatch::ManualClock>();
   MainQueue::main().setClock(clock);
   LocalGateway gateway;
@@ -247,17 +251,22 @@ TEST_F(SessionTest, RetriesAfterTheDelayOnTheMainQueueClock) {
   };
 
   auto outcome = start(*session.request(fixed(requestTo(gateway.url() + "/status")), &interceptor));
-  for (int attempt = 1; attempt <= 4; ++attempt) {
+  const auto retryWaiting = [] {
+    for (int i = 0; i < 10000 && IOLoop::shared().delayedTaskCount() == 0; ++i) std::this_thread::sleep_for(1ms);
+    return IOLoop::shared().delayedTaskCount() == 1;
+  };
+  for (std::size_t attempt = 1; attempt <= 3; ++attempt) {
     SCOPED_TRACE(attempt);
-    ASSERT_TRUE(MainQueue::main().runUntil([&] { return interceptor.retries.load() >= attempt; }, 10s));
-    if (attempt == 4) break;
-    MainQueue::main().runFor(50ms);
+    ASSERT_TRUE(gateway.waitForRequests(attempt, 10s));
+    ASSERT_TRUE(retryWaiting());
     clock->advance(4900ms);
-    MainQueue::main().runFor(50ms);
-    EXPECT_EQ(gateway.requestCount(), static_cast<std::size_t>(attempt)) << "retried before the delay";
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(gateway.requestCount(), attempt) << "retried before the delay";
     clock->advance(100ms);
-    ASSERT_TRUE(MainQueue::main().runUntil([&] { return gateway.requestCount() > std::size_t(attempt); }, 10s));
+    ASSERT_TRUE(gateway.waitForRequests(attempt + 1, 10s)) << "no retry once the delay had passed";
   }
+  ASSERT_TRUE(eventually([&] { return interceptor.retries.load() == 4; }));
+  EXPECT_EQ(outcome->calls, 0) << "the outcome waits for the main queue";
   const DataResponse response = await(outcome);
   EXPECT_EQ(gateway.requestCount(), 4u);
   EXPECT_EQ(interceptor.counts(), (std::vector<int>{0, 1, 2, 3}));
@@ -426,8 +435,50 @@ TEST_F(SessionTest, ResumesTLSSessionsOnlyAmongSessionsTrustingTheSameAuthoritie
   EXPECT_TRUE(requests[1].resumedTLSSession);
 }
 
-// Trusted authorities not yet in memory are read on a thread of their own, and the answer
-// comes as a main-queue task; once they are loaded, the answer comes at once.
+// Sessions on two network threads at once (two loops, as a test may make) share one cache
+// of TLS sessions and host names: handshake after handshake on both threads together,
+// every one verifies and later ones resume. The cache's locks are all that keeps the two
+// threads from tearing it apart.
+TEST_F(SessionTest, SessionsOnTwoThreadsShareTheTLSSessionCacheSafely) {
+  LocalGateway gateway(LocalGateway::Options{.https = true, .workerThreads = 16});
+  gateway.setDefaultReply(GatewayReply::json(200, "{}"));
+  IOLoop loops[2];
+  constexpr int kRounds = 6;
+  constexpr int kSessionsPerLoop = 6;
+  std::atomic<int> failures{0};
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE(round);
+    std::vector<std::unique_ptr<Session>> sessions;
+    std::vector<std::shared_ptr<Outcome>> outcomes;
+    for (IOLoop& loop : loops) {
+      SessionConfiguration configuration;
+      configuration.additionalTrustedCertificatesFile = LocalGateway::trustedAuthorityPath();
+      configuration.loop = &loop;
+      for (int i = 0; i < kSessionsPerLoop; ++i) {
+        sessions.push_back(std::make_unique<Session>(configuration));
+        // Half by name, so that the shared cache of host names is used too.
+        const std::string url = i % 2 ? "https://localhost:" + std::to_string(gateway.port()) : gateway.url();
+        outcomes.push_back(start(*sessions.back()->request(fixed(requestTo(url + "/r")))));
+      }
+    }
+    for (const auto& outcome : outcomes) {
+      const DataResponse response = await(outcome, 30s);
+      if (response.error()) {
+        ++failures;
+        ADD_FAILURE() << response.error()->description();
+      }
+    }
+  }
+  EXPECT_EQ(failures.load(), 0);
+  const auto requests = gateway.requests();
+  ASSERT_EQ(requests.size(), std::size_t{kRounds * 2 * kSessionsPerLoop});
+  const auto resumed =
+      std::count_if(requests.begin(), requests.end(), [](const auto& r) { return r.resumedTLSSession; });
+  EXPECT_GT(resumed, 0) << "no session resumed: the cache was not shared";
+}
+
+// Trusted authorities not yet in memory are read on a thread of their own, which gives the
+// answer; once they are loaded, the answer comes at once.
 TEST_F(SessionTest, AuthoritiesAreReadOffTheThreadDrivingTheMainQueue) {
   // A trust no other test shares: an additional file of its own.
   const auto file =
@@ -436,10 +487,14 @@ TEST_F(SessionTest, AuthoritiesAreReadOffTheThreadDrivingTheMainQueue) {
                              std::filesystem::copy_options::overwrite_existing);
   const TLSTrust& trust = TLSTrust::forAdditionalCertificates(file.string());
   ASSERT_FALSE(trust.isLoaded());
-  bool ready = false;
-  trust.whenLoaded([&] { ready = true; });
-  EXPECT_FALSE(ready);
-  EXPECT_TRUE(MainQueue::main().runUntil([&] { return ready; }, 10s));
+  std::atomic<bool> ready{false};
+  std::thread::id readyOn;
+  trust.whenLoaded([&] {
+    readyOn = std::this_thread::get_id();
+    ready.store(true);
+  });
+  EXPECT_TRUE(eventually([&] { return ready.load(); }));
+  EXPECT_NE(readyOn, std::this_thread::get_id());
   EXPECT_TRUE(trust.isLoaded());
   bool again = false;
   trust.whenLoaded([&] { again = true; });
@@ -447,10 +502,10 @@ TEST_F(SessionTest, AuthoritiesAreReadOffTheThreadDrivingTheMainQueue) {
   std::filesystem::remove(file);
 }
 
-// However many sessions have requests under way at once, all their work (adapters,
-// I/O, completions) happens on the thread driving the main queue, and each session keeps
-// connections of its own.
-TEST_F(SessionTest, SessionsAtOnceWorkOnTheThreadDrivingTheMainQueue) {
+// However many sessions have requests under way at once, all their work (adapters, I/O)
+// happens on the one network thread, never the thread driving the main queue, and each
+// session keeps connections of its own.
+TEST_F(SessionTest, SessionsAtOnceWorkOnTheNetworkThread) {
   LocalGateway gateway;
   GatewayReply slow = GatewayReply::json(200, "{}");
   slow.delay = 200ms;
@@ -471,7 +526,9 @@ TEST_F(SessionTest, SessionsAtOnceWorkOnTheThreadDrivingTheMainQueue) {
     outcomes.push_back(start(*sessions.back()->request(fixed(requestTo(url)), &interceptor)));
   }
   for (const auto& outcome : outcomes) EXPECT_EQ(await(outcome).error(), nullptr);
-  EXPECT_EQ(threads, std::vector<std::thread::id>(3, std::this_thread::get_id()));
+  ASSERT_EQ(threads.size(), 3u);
+  EXPECT_EQ(threads, std::vector<std::thread::id>(3, threads.front()));
+  EXPECT_NE(threads.front(), std::this_thread::get_id());
   EXPECT_EQ(gateway.acceptedConnections(), 3u);
 }
 
@@ -623,12 +680,14 @@ TEST_F(SessionTest, ARetrierMayDestroyItsSession) {
   gateway.setDefaultReply(GatewayReply::json(500, "{}"));
   auto session = std::make_unique<Session>();
   ScriptedInterceptor interceptor;
-  interceptor.onRetry = [&session](int) {
+  std::atomic<bool> destroyed{false};
+  interceptor.onRetry = [&session, &destroyed](int) {
     session.reset();
+    destroyed.store(true);
     return RetryResult::retry();
   };
   auto outcome = start(*session->request(fixed(requestTo(gateway.url())), &interceptor));
-  ASSERT_TRUE(eventually([&] { return interceptor.retries.load() == 1; }));
+  ASSERT_TRUE(eventually([&] { return destroyed.load(); }));
   MainQueue::main().runFor(100ms);
   EXPECT_EQ(outcome->calls, 0);
   EXPECT_EQ(gateway.requestCount(), 1u);

@@ -2,8 +2,8 @@
 
 #include <keln/Export.h>
 
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -30,7 +30,8 @@ class KELN_EXPORT SystemClock final : public Clock {
   TimePoint now() const override { return std::chrono::steady_clock::now(); }
 };
 
-// A clock that moves only when told to, for tests. Thread-safe.
+// A clock that moves only when told to, for tests. Moving it wakes what waits on the main
+// queue's clock: the main queue and the SDK's network thread (retry delays). Thread-safe.
 class KELN_EXPORT ManualClock final : public Clock {
  public:
   TimePoint now() const override;
@@ -46,30 +47,15 @@ class KELN_EXPORT ManualClock final : public Clock {
 // start in the order they were posted (FIFO). A delayed task joins the queue when its
 // deadline on the queue's clock has passed, behind the tasks already waiting.
 //
-// The queue's waits also take on the SDK's network I/O (see IOSource): its requests
-// progress, and every SDK callback reaches the host, only while a host drives the queue,
-// for example from its own event loop, by calling runPending() regularly, or with
-// runUntil(). An event loop that drives the queue installs a wake handler, watches
-// ioDescriptor() for readability, and sleeps until timeUntilNextTask() has passed, the
-// descriptor is readable or the handler tells it to look again; then it calls
-// runPending().
+// The queue is only a queue: the SDK's network I/O, time-outs and retry delays run on a
+// thread of the SDK's own, whatever the host does with its main thread, and only their
+// outcomes are posted here, to wait until the host runs them. A host drives the queue from
+// its own event loop, by calling runPending() regularly, or with runUntil(). An event loop
+// that drives it installs a wake handler, sleeps until timeUntilNextTask() has passed or
+// the handler tells it to look again, then calls runPending().
 class KELN_EXPORT MainQueue {
  public:
   using Task = std::function<void()>;
-
-  // Work other than tasks that the queue's waits take on: descriptors becoming ready and
-  // deadlines on the machine's monotonic clock, such as the network layer's connections.
-  class IOSource {
-   public:
-    virtual ~IOSource() = default;
-    // Readable whenever step() has something to do; the same for the source's life.
-    virtual int descriptor() const = 0;
-    // Real time until step() must run although descriptor() is not readable; nullopt
-    // when nothing is due. Any thread.
-    virtual std::optional<Duration> timeUntilDeadline() const = 0;
-    // Does what is ready and what is due, without blocking. Main thread.
-    virtual void step() = 0;
-  };
 
   // The process-wide main queue.
   static MainQueue& main();
@@ -83,15 +69,15 @@ class KELN_EXPORT MainQueue {
   void async(Task task);
   void asyncAfter(Duration delay, Task task);
 
-  // Does whatever I/O is ready or due, then runs the tasks that are due now, and those
-  // they post in turn, until none is due. Returns how many tasks ran. Main thread.
-  // An exception thrown by a task leaves this call (and runUntil()) as thrown; that task
-  // is done, and the tasks behind it wait for the next call.
+  // Runs the tasks that are due now, and those they post in turn, until none is due.
+  // Returns how many tasks ran. Main thread. An exception thrown by a task leaves this call
+  // (and runUntil()) as thrown; that task is done, and the tasks behind it wait for the
+  // next call.
   std::size_t runPending();
 
-  // Runs tasks as they become due, and does I/O as it becomes ready, until `condition`
-  // holds (checked before and after each task and I/O step) or `timeout` of real time has
-  // passed. Returns the final value of `condition`. Main thread.
+  // Runs tasks as they become due, sleeping while none is, until `condition` holds
+  // (checked before and after each task) or `timeout` of real time has passed. Returns the
+  // final value of `condition`. Main thread.
   bool runUntil(const std::function<bool()>& condition, Duration timeout);
 
   // Runs due tasks for `duration` of real time.
@@ -118,16 +104,9 @@ class KELN_EXPORT MainQueue {
   using WakeHandler = std::function<void()>;
   void setWakeHandler(WakeHandler handler);
 
-  // How long until a waiting task is due on the queue's clock, or the I/O source has
-  // something due: zero when one is due now, nullopt when nothing waits. Any thread.
+  // How long until a waiting task is due on the queue's clock: zero when one is due now,
+  // nullopt when nothing waits. Any thread.
   std::optional<Duration> timeUntilNextTask() const;
-
-  // Installs the source whose I/O the queue's waits and runPending() take on; null removes
-  // it. Not owned: it must outlive its installation. Main thread.
-  void setIOSource(IOSource* source);
-
-  // The installed source's descriptor, or -1. Any thread.
-  int ioDescriptor() const;
 
  private:
   struct Timer {
@@ -141,15 +120,13 @@ class KELN_EXPORT MainQueue {
   bool runOneLocked(std::unique_lock<std::mutex>& lock);
   // Wakes runUntil() and calls the wake handler; caller does not hold mutex_.
   void notifyWaiters();
-  // Blocks until `wakeAt`, a post or wake(), or the I/O source's descriptor or deadline;
-  // then steps the source when it has something to do. Caller holds `lock`, released
-  // while waiting.
-  void waitAndStep(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point wakeAt);
+  // Blocks until `wakeAt` or a post or wake(). Caller holds `lock`, released while
+  // waiting.
+  void wait(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point wakeAt);
 
   mutable std::mutex mutex_;
-  const int wakeFd_;       // an eventfd written while a run sleeps
-  bool sleeping_ = false;  // guarded by mutex_: a run waits on wakeFd_
-  std::atomic<IOSource*> ioSource_{nullptr};
+  std::condition_variable wakeUp_;                  // notified while a run sleeps
+  bool sleeping_ = false;                           // guarded by mutex_: a run waits on wakeUp_
   std::deque<Task> ready_;                          // guarded by mutex_
   std::vector<Timer> timers_;                       // guarded by mutex_; a min-heap on (deadline, sequence)
   std::uint64_t nextSequence_ = 0;                  // guarded by mutex_

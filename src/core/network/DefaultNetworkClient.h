@@ -28,8 +28,10 @@ namespace keln {
 // which the client goes. A client owned otherwise must outlive its requests: destroying
 // it cancels them, and their completions never run.
 //
-// The client is the interceptor of its own requests: adapt() and retry() read only the
-// immutable configuration and limits. Main thread only.
+// The client is the interceptor of its own requests: adapt() and retry() run on the SDK's
+// network thread while the main thread may be running anything else of the client, so
+// they read only the immutable configuration, redactor and limits, and log through the
+// thread-safe process-wide sink. Everything else is main-thread only.
 class DefaultNetworkClient final : public NetworkClient,
                                    public http::RequestInterceptor,
                                    public std::enable_shared_from_this<DefaultNetworkClient> {
@@ -64,9 +66,11 @@ class DefaultNetworkClient final : public NetworkClient,
   // or "Incorrect token" at the first fault, in that order.
   void validateConfiguration() const;
 
-  // Adds "Authorization: Bearer <token>" and "X-IBM-Client-Id: <client id>".
+  // Adds "Authorization: Bearer <token>" and "X-IBM-Client-Id: <client id>". Network
+  // thread.
   http::URLRequest adapt(http::URLRequest urlRequest, http::Session& session) override;
   // Retries after retryDelay() while the request's retry count is below retryLimit().
+  // Network thread.
   http::RetryResult retry(http::DataRequest& request, http::Session& session, const Error& error) override;
 
   // Turns the session's outcome into the body or the error, logging it. Main queue.

@@ -14,7 +14,8 @@
 namespace keln {
 
 // A gateway request described by its parts; asURLRequest() puts them together. The HTTP
-// layer calls asURLRequest() for every attempt, so a router is an immutable value.
+// layer calls asURLRequest() for every attempt, on its network thread, so a router is an
+// immutable value.
 class Router : public http::URLRequestConvertible {
  public:
   // The gateway root the request goes to.
