@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -245,6 +246,48 @@ TEST_F(SDKFacadeEndToEndTest, ReleasingTheSDKWhileItsCheckoutIsOnScreenDeliversN
     EXPECT_FALSE(host.presentsAnything());
     EXPECT_TRUE(screen.expired()) << "the closed checkout is freed";
   }
+}
+
+TEST_F(SDKFacadeEndToEndTest, PaymentCompletionThatThrowsIsCalledOnceAndTheNextPaymentRuns) {
+  sandbox::SandboxOptions options;
+  options.paymentMethods = {"CARD", "BLIK"};
+  options.statuses = {"Success"};
+  sandbox::SandboxGateway gateway(options);
+  auto sdk = makeSDK(gateway.root());
+  HostScreen host;
+  auto calls = std::make_shared<int>(0);
+  sdk->startPayment(host.controller(), paymentParams(), [calls](PaymentResult) {
+    ++*calls;
+    throw std::runtime_error("the host's own failure");
+  });
+  ASSERT_TRUE(drive([&] { return host.webFormShown(); }));
+  host.completeWebForm();
+
+  int thrown = 0;
+  for (int round = 0; round < 20 && *calls == 0; ++round) {
+    try {
+      drive([&] { return *calls > 0; });
+    } catch (const std::runtime_error& error) {
+      EXPECT_STREQ(error.what(), "the host's own failure");
+      ++thrown;
+    }
+  }
+  settle();
+  EXPECT_EQ(*calls, 1);
+  EXPECT_EQ(thrown, 1) << "the exception reaches the host's run call as thrown";
+  EXPECT_FALSE(logHasLineStartingWith("Failed to decode response data: "));
+  EXPECT_FALSE(host.presentsAnything());
+
+  // The SDK is left as after any payment: the next one runs to its own single result.
+  PaymentProbe next;
+  sdk->startPayment(host.controller(), paymentParams(), next.completion());
+  ASSERT_TRUE(drive([&] { return host.webFormShown(); }));
+  host.completeWebForm();
+  ASSERT_TRUE(drive([&] { return next.called(); }));
+  settle();
+  ASSERT_EQ(next.count(), 1u);
+  EXPECT_TRUE(next.result().isSuccess()) << describe(next.result());
+  EXPECT_EQ(*calls, 1);
 }
 
 }  // namespace
