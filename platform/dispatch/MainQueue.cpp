@@ -67,11 +67,18 @@ MainQueue::MainQueue() : clock_(std::make_shared<SystemClock>()) {}
 MainQueue::~MainQueue() = default;
 
 void MainQueue::async(Task task) {
+  // As notifyWaiters(), in the same turn of the lock as the task goes in: other threads
+  // post every outcome here.
+  std::shared_ptr<const WakeHandler> handler;
+  bool sleeping = false;
   {
     std::lock_guard lock(mutex_);
     ready_.push_back(std::move(task));
+    handler = wakeHandler_;
+    sleeping = sleeping_;
   }
-  notifyWaiters();
+  if (sleeping) wakeUp_.notify_all();
+  if (handler) (*handler)();
 }
 
 void MainQueue::asyncAfter(Duration delay, Task task) {

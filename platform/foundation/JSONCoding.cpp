@@ -311,8 +311,8 @@ bool nestsTooDeep(std::string_view text) {
     switch (text[at]) {
       case '"':
         // Skip to the string's closing quote, passing over escaped characters.
-        for (at = text.find_first_of("\\\"", at + 1); at < text.size() && text[at] == '\\';
-             at = text.find_first_of("\\\"", at + 2)) {
+        for (++at; at < text.size() && text[at] != '"'; ++at) {
+          if (text[at] == '\\') ++at;
         }
         if (at >= text.size()) return false;
         break;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -38,6 +39,19 @@ std::size_t writtenLength(int length, std::size_t capacity) {
   return length < 0 ? 0 : std::min(static_cast<std::size_t>(length), capacity - 1);
 }
 
+// Forks so far in this process's line (counted in each child), so that a thread's banner
+// learns of a new pid without asking the kernel for it on every line.
+std::atomic<unsigned> forkCount{0};
+
+unsigned forksSoFar() {
+  static const bool counting = [] {
+    pthread_atfork(nullptr, nullptr, [] { forkCount.fetch_add(1, std::memory_order_relaxed); });
+    return true;
+  }();
+  (void)counting;
+  return forkCount.load(std::memory_order_relaxed);
+}
+
 // Writes the banner for the current moment and thread at `out`, which has room for
 // kMaxBanner bytes, and returns its length.
 std::size_t writeSystemLogBanner(char* out) {
@@ -49,7 +63,8 @@ std::size_t writeSystemLogBanner(char* out) {
   thread_local time_t second = -1;
   thread_local char dateTime[kDateTimeCapacity];
   thread_local std::size_t dateTimeLength = 0;
-  thread_local pid_t pid = -1;
+  thread_local unsigned forks = 0;
+  thread_local bool known = false;
   thread_local char origin[kOriginCapacity];
   thread_local std::size_t originLength = 0;
   if (now.tv_sec != second) {
@@ -61,11 +76,12 @@ std::size_t writeSystemLogBanner(char* out) {
                       sizeof dateTime);
     second = now.tv_sec;
   }
-  if (const pid_t current = getpid(); current != pid) {
+  if (const unsigned current = forksSoFar(); !known || current != forks) {
     originLength = writtenLength(std::snprintf(origin, sizeof origin, "%s[%d:%x] ", program_invocation_short_name,
-                                               static_cast<int>(current), static_cast<unsigned>(pthread_self())),
+                                               static_cast<int>(getpid()), static_cast<unsigned>(pthread_self())),
                                  sizeof origin);
-    pid = current;
+    forks = current;
+    known = true;
   }
   const int milliseconds = static_cast<int>(now.tv_usec / 1000);
   char* at = out;

@@ -56,12 +56,23 @@ TLSTrust::TLSTrust(std::string additionalCertificatesFile)
   curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
 }
 
-void TLSTrust::lock(CURL*, curl_lock_data data, curl_lock_access, void* trust) {
-  if (data >= 0 && data < CURL_LOCK_DATA_LAST) static_cast<TLSTrust*>(trust)->shareLocks_[data].lock();
+void TLSTrust::lock(CURL*, curl_lock_data data, curl_lock_access, void* opaque) {
+  if (data < 0 || data >= CURL_LOCK_DATA_LAST) return;
+  auto* trust = static_cast<TLSTrust*>(opaque);
+  trust->shareLocks_[data].lock();
+  std::thread::id& holder = trust->lockHolders_[data];
+  if (holder != std::thread::id()) ++trust->lockClashes_;
+  holder = std::this_thread::get_id();
+  ++trust->locksTaken_;
 }
 
-void TLSTrust::unlock(CURL*, curl_lock_data data, void* trust) {
-  if (data >= 0 && data < CURL_LOCK_DATA_LAST) static_cast<TLSTrust*>(trust)->shareLocks_[data].unlock();
+void TLSTrust::unlock(CURL*, curl_lock_data data, void* opaque) {
+  if (data < 0 || data >= CURL_LOCK_DATA_LAST) return;
+  auto* trust = static_cast<TLSTrust*>(opaque);
+  std::thread::id& holder = trust->lockHolders_[data];
+  if (holder != std::this_thread::get_id()) ++trust->lockClashes_;
+  holder = std::thread::id();
+  trust->shareLocks_[data].unlock();
 }
 
 X509_STORE* TLSTrust::store() const {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "core/network/SecretRedactor.h"
@@ -78,4 +79,23 @@ TEST(SecretRedactor, LongRunsOfBackslashesAndPercents) {
 }
 
 }  // namespace
+// A text without "%" or "\\" can hold the secret only as itself, and is read by a shortcut;
+// a "%" at its end (which begins no encoding) sends it the long way. Both must find the
+// same appearances, overlapping runs included.
+TEST(SecretRedactor, TextsWithoutEncodingsAreReadAsTheLongWayReadsThem) {
+  std::mt19937 random(21);
+  for (const std::string secret : {"tok-1", "aab", "aaa", "abab", "a"}) {
+    SCOPED_TRACE(secret);
+    const SecretRedactor redactor(secret);
+    const std::string alphabet = secret + "x";
+    for (int round = 0; round < 400; ++round) {
+      std::string text(random() % 40, ' ');
+      for (char& c : text) c = alphabet[random() % alphabet.size()];
+      SCOPED_TRACE(text);
+      EXPECT_EQ(redactor.redacted(text) + "%", redactor.redacted(text + "%"));
+      EXPECT_EQ(redactor.occursIn(text), redactor.occursIn(text + "%"));
+    }
+  }
+}
+
 }  // namespace keln

@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -57,6 +58,17 @@ TEST(Log, BannerIsOfItsMomentAndThread) {
   std::thread(check).join();
   std::thread(check).join();
   check();
+  // A child's banner names the child, though the thread that forked it wrote one before.
+  const pid_t child = fork();
+  if (child == 0) {
+    char origin[64];
+    std::snprintf(origin, sizeof origin, "[%d:", static_cast<int>(getpid()));
+    _exit(systemLogBanner().find(origin) != std::string::npos ? 0 : 1);
+  }
+  ASSERT_GT(child, 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child's banner named its parent";
 }
 
 // What `write` wrote to standard error.

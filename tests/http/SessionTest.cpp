@@ -438,11 +438,15 @@ TEST_F(SessionTest, ResumesTLSSessionsOnlyAmongSessionsTrustingTheSameAuthoritie
 // Sessions on two network threads at once (two loops, as a test may make) share one cache
 // of TLS sessions and host names: handshake after handshake on both threads together,
 // every one verifies and later ones resume. The cache's locks are all that keeps the two
-// threads from tearing it apart.
+// threads from tearing it apart: the trust records who holds each, so that without them the
+// threads race on that record (which ThreadSanitizer reports) or clash on it, and locks never
+// taken show in its count.
 TEST_F(SessionTest, SessionsOnTwoThreadsShareTheTLSSessionCacheSafely) {
   LocalGateway gateway(LocalGateway::Options{.https = true, .workerThreads = 16});
   gateway.setDefaultReply(GatewayReply::json(200, "{}"));
   IOLoop loops[2];
+  const TLSTrust& trust = TLSTrust::forAdditionalCertificates(LocalGateway::trustedAuthorityPath());
+  const TLSTrust::LockUse before = trust.lockUse();
   constexpr int kRounds = 6;
   constexpr int kSessionsPerLoop = 6;
   std::atomic<int> failures{0};
@@ -475,6 +479,9 @@ TEST_F(SessionTest, SessionsOnTwoThreadsShareTheTLSSessionCacheSafely) {
   const auto resumed =
       std::count_if(requests.begin(), requests.end(), [](const auto& r) { return r.resumedTLSSession; });
   EXPECT_GT(resumed, 0) << "no session resumed: the cache was not shared";
+  const TLSTrust::LockUse after = trust.lockUse();
+  EXPECT_GT(after.taken, before.taken) << "the shared caches were used without their locks";
+  EXPECT_EQ(after.clashes, before.clashes) << "two threads held a lock of the shared caches at once";
 }
 
 // Trusted authorities not yet in memory are read on a thread of their own, which gives the

@@ -273,9 +273,20 @@ bool SecretRedactor::mayOccurIn(std::string_view text) const {
                      [text](char c) { return std::memchr(text.data(), c, text.size()) != nullptr; });
 }
 
+bool SecretRedactor::holdsNoEncoding(std::string_view text) {
+  return std::memchr(text.data(), '%', text.size()) == nullptr &&
+         std::memchr(text.data(), '\\', text.size()) == nullptr;
+}
+
 template <typename OnMatch>
 void SecretRedactor::forEachMatch(std::string_view text, OnMatch onMatch) const {
   if (!mayOccurIn(text)) return;
+  if (holdsNoEncoding(text)) {
+    for (std::size_t begin = text.find(secret_); begin != npos; begin = text.find(secret_, begin + secret_.size())) {
+      if (!onMatch(begin, begin + secret_.size())) return;
+    }
+    return;
+  }
 
   // Where a reading of the secret starts, worked out from the end of the text back.
   std::vector<Word> starts(text.size() / 64 + 1, 0);
@@ -313,6 +324,7 @@ void SecretRedactor::appendRedacted(std::string& out, std::string_view text) con
 
 bool SecretRedactor::occursIn(std::string_view text) const {
   if (!mayOccurIn(text)) return false;
+  if (holdsNoEncoding(text)) return text.find(secret_) != npos;
   bool found = false;
   Rows rows(words_);
   rows.ring();

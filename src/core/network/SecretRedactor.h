@@ -46,6 +46,9 @@ class SecretRedactor {
   void forEachMatch(std::string_view text, OnMatch onMatch) const;
   // False when no byte that an appearance can start with is in `text`.
   bool mayOccurIn(std::string_view text) const;
+  // True when `text` holds neither a "%" nor a "\": the secret can then appear in it only
+  // as itself.
+  static bool holdsNoEncoding(std::string_view text);
   // Works out, from text[to] back to text[from], which suffixes of the secret can be read
   // from each position (see Rows). Calls onRow(at, row) for each position, from the last;
   // stops when it returns false.
