@@ -16,6 +16,7 @@
 
 #include "gtk/WebKitWebEngine.h"
 #include "support/GatewayFormPage.h"
+#include "support/GtkTestSupport.h"
 #include "webkit/WebView.h"
 
 namespace keln::testing {
@@ -38,24 +39,10 @@ inline bool pumpUntil(const std::function<bool()>& done, std::chrono::millisecon
 inline bool runScript(webkit::WebView& webView, const std::string& script) {
   auto* engine = dynamic_cast<gtk::WebKitWebEngine*>(&webView.engine());
   if (engine == nullptr) return false;
-  struct Outcome {
-    bool done = false;
-    bool ok = false;
-  } outcome;
-  webkit_web_view_evaluate_javascript(
-      WEBKIT_WEB_VIEW(engine->widget()), script.c_str(), -1, nullptr, nullptr, nullptr,
-      [](GObject* view, GAsyncResult* result, gpointer data) {
-        auto* outcome = static_cast<Outcome*>(data);
-        GError* error = nullptr;
-        JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &error);
-        outcome->ok = error == nullptr;
-        if (error != nullptr) ADD_FAILURE() << "script failed: " << error->message;
-        g_clear_error(&error);
-        g_clear_object(&value);
-        outcome->done = true;
-      },
-      &outcome);
-  return pumpUntil([&] { return outcome.done; }) && outcome.ok;
+  const ScriptOutcome outcome = evaluateScript(WEBKIT_WEB_VIEW(engine->widget()), script,
+                                               [](const std::function<bool()>& done) { return pumpUntil(done); });
+  if (!outcome.error.empty()) ADD_FAILURE() << "script failed: " << outcome.error;
+  return outcome.ran();
 }
 
 // Starts GTK for the whole program; fails every test when no display can be opened.
