@@ -53,17 +53,22 @@
 #include "foundation/Log.h"
 #include "model/CheckoutResponseDTO.h"
 #include "support/GatewayFormPage.h"
+#include "support/GtkTestSupport.h"
 #include "support/LocalGateway.h"
 #include "support/WireSamples.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using keln::testing::findOfType;
 using keln::testing::GatewayReply;
+using keln::testing::iterateUntil;
 using keln::testing::LocalGateway;
 using keln::testing::RecordedRequest;
 
 constexpr auto kCheckoutDelay = std::chrono::milliseconds(250);
+// The longest a step may take before the run is given up.
+constexpr auto kStepLimit = std::chrono::seconds(30);
 constexpr const char* kRedirectURL = "keln://transfer/success";
 
 // The gateway's root, served by the child process.
@@ -112,28 +117,6 @@ pid_t startGatewayProcess() {
   close(fds[0]);
   if (got > 0) gatewayRoot.assign(buffer, static_cast<std::size_t>(got) - 1);
   return child;
-}
-
-GtkWidget* findOfType(GtkWidget* root, GType type) {
-  if (root == nullptr) return nullptr;
-  if (G_TYPE_CHECK_INSTANCE_TYPE(root, type)) return root;
-  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr;
-       child = gtk_widget_get_next_sibling(child)) {
-    if (GtkWidget* found = findOfType(child, type)) return found;
-  }
-  return nullptr;
-}
-
-// Iterates GLib's default context (which runs the SDK's main queue) until `done`; false
-// after `limit`. Every change `done` looks at arrives as a GLib event.
-bool iterateUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
-  bool expired = false;
-  const guint timer = g_timeout_add_once(
-      static_cast<guint>(limit.count()), [](gpointer flag) { *static_cast<bool*>(flag) = true; }, &expired);
-  bool reached = false;
-  while (!(reached = done()) && !expired) g_main_context_iteration(nullptr, TRUE);
-  if (!expired) g_source_remove(timer);
-  return reached;
 }
 
 // The form page has loaded in `view`.
@@ -245,7 +228,7 @@ void BM_StartPaymentToFormPageLoaded(benchmark::State& state) {
     bool ended = false;
     const auto start = Clock::now();
     host.startPayment(ended);
-    if (!iterateUntil([&] { return formLoaded(host.pageView()); })) {
+    if (!iterateUntil([&] { return formLoaded(host.pageView()); }, kStepLimit)) {
       state.SkipWithError("the form page never loaded");
       break;
     }
@@ -259,7 +242,7 @@ void BM_StartPaymentToFormPageLoaded(benchmark::State& state) {
       paymentTimes.push_back(elapsed.count() * 1000);
     }
     gtk_window_close(host.controller->presentedWindow());
-    if (!iterateUntil([&] { return ended; })) {
+    if (!iterateUntil([&] { return ended; }, kStepLimit)) {
       state.SkipWithError("the closed checkout never ended");
       break;
     }
@@ -296,7 +279,7 @@ void BM_BareViewLoadsTheFormPage(benchmark::State& state) {
   auto load = [&] {
     finished = 0;
     webkit_web_view_load_html(WEBKIT_WEB_VIEW(view), page.c_str(), "about:blank");
-    return iterateUntil([&] { return finished >= 2 && formLoaded(view); });
+    return iterateUntil([&] { return finished >= 2 && formLoaded(view); }, kStepLimit);
   };
   // Once unmeasured: WebKit's processes start.
   if (!load()) state.SkipWithError("the form page never loaded");
@@ -321,12 +304,12 @@ void BM_CheckoutClosedBeforeItsReply(benchmark::State& state) {
   for (auto _ : state) {
     bool ended = false;
     host.startPayment(ended);
-    if (!iterateUntil([&] { return host.controller->presentedWindow() != nullptr; })) {
+    if (!iterateUntil([&] { return host.controller->presentedWindow() != nullptr; }, kStepLimit)) {
       state.SkipWithError("the checkout never opened");
       break;
     }
     gtk_window_close(host.controller->presentedWindow());
-    if (!iterateUntil([&] { return ended; })) {
+    if (!iterateUntil([&] { return ended; }, kStepLimit)) {
       state.SkipWithError("the closed checkout never ended");
       break;
     }

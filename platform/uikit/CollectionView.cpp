@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "foundation/Log.h"
+#include "uikit/CollectionViewFlowLayout.h"
 
 namespace keln::uikit {
 

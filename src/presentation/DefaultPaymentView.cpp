@@ -1,6 +1,6 @@
 #include "presentation/DefaultPaymentView.h"
 
-#include "uikit/CollectionViewLayout.h"
+#include "uikit/CollectionViewFlowLayout.h"
 
 namespace keln {
 

@@ -79,20 +79,36 @@ class GatewayClientTest : public ::testing::Test {
 
   // Runs the main queue until `done` holds, moving the manual clock on in steps of one
   // second whenever only delayed work is left (on the main queue or the network thread).
-  // Fails the test after 30 s of real time.
+  // Fails the test after 30 s of real time; see gaveUp().
   void drive(const std::function<bool()>& done) {
     dispatch::MainQueue& queue = dispatch::MainQueue::main();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        ADD_FAILURE() << "gave up waiting";
-        return;
-      }
+      if (gaveUp(std::chrono::steady_clock::now() > deadline, "30 s")) return;
       queue.runUntil(done, std::chrono::milliseconds(5));
       if (!done() && (queue.pendingCount() > 0 || http::IOLoop::shared().delayedTaskCount() > 0) &&
           queue.runPending() == 0)
         clock_->advance(std::chrono::seconds(1));
     }
+  }
+
+  // Runs the main queue, without moving its clock, until `done` holds. False, failing the
+  // test, after `atMost` of real time; see gaveUp().
+  bool runQueueUntil(const std::function<bool()>& done, std::chrono::seconds atMost = std::chrono::seconds(20)) {
+    if (gaveUp(false, "")) return done();
+    return dispatch::MainQueue::main().runUntil(done, atMost) || !gaveUp(true, std::to_string(atMost.count()) + " s");
+  }
+
+  // Whether a wait gives up: when `expired` (failing the test, naming the wait's limit), or
+  // at once when an earlier wait of the test gave up, so that a test whose awaited event
+  // never comes ends within one wait's limit rather than one limit per wait.
+  bool gaveUp(bool expired, const std::string& limit) {
+    if (expired && !waitGaveUp_) {
+      ADD_FAILURE() << "gave up waiting: what the test waits for did not come within " << limit
+                    << "; the test's later waits give up at once";
+      waitGaveUp_ = true;
+    }
+    return waitGaveUp_;
   }
 
   // Lets any stray work run: a minute on the manual clock and a moment of real time.
@@ -116,6 +132,7 @@ class GatewayClientTest : public ::testing::Test {
 
   std::shared_ptr<dispatch::ManualClock> clock_ = std::make_shared<dispatch::ManualClock>();
   foundation::ScopedLogCapture capture_;
+  bool waitGaveUp_ = false;
 };
 
 }  // namespace keln::testing

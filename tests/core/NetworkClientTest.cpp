@@ -212,7 +212,7 @@ TEST_F(NetworkClientTest, TransactionIdThatWouldLeaveItsSegmentIsEncoded) {
 // How one gateway behaviour ends: the attempts made, the retry lines and the outcome.
 struct FaultCase {
   std::string name;
-  std::function<std::unique_ptr<LocalGateway>()> makeGateway;  // null: nobody listens
+  std::function<std::unique_ptr<LocalGateway>()> makeGateway = nullptr;  // null: nobody listens
   double timeout = 30.0;
   int attempts;
   // The completion's error, checked by the case; null for success.
@@ -252,111 +252,90 @@ void expectDecodingError(const Result<TransactionStatusDTO>& result, const std::
 TEST_F(NetworkClientTest, FaultMatrix) {
   const std::string status = samples::kStatusReply;
   const FaultCase cases[] = {
-      {"connection refused",
-       nullptr,
-       30.0,
-       4,
-       [](auto& r) { expectTransportError(r, http::URLError::Code::cannotConnectToHost); },
-       {}},
-      {"reset mid-body",
-       [&] { return gatewayAlways(Reply::withFault(Fault::resetBody, status, 20)); },
-       30.0,
-       4,
-       [](auto& r) { expectTransportError(r, std::nullopt); },
-       {}},
-      {"body cut short",
-       [&] { return gatewayAlways(Reply::withFault(Fault::cutBody, status, 20)); },
-       30.0,
-       4,
-       [](auto& r) { expectTransportError(r, std::nullopt); },
-       {}},
-      {"stall past the time-out",
-       [&] { return gatewayAlways(Reply::withFault(Fault::stallBody, status, 20)); },
-       0.3,
-       4,
-       [](auto& r) { expectTransportError(r, http::URLError::Code::timedOut); },
-       {}},
-      {"500 every time",
-       [] { return gatewayAlways(Reply::json(500, R"({"error":"boom"})")); },
-       30.0,
-       4,
-       [](auto& r) {
-         expectRequestError(r, http::RequestError::Kind::responseValidationFailed);
-         if (auto* e = requestError(r)) {
-           EXPECT_EQ(e->responseCode(), 500);
-         }
-       },
-       {}},
-      {"401 then 200",
-       [&] {
-         auto gateway = gatewayAlways(Reply::json(200, status));
-         gateway->enqueue(Reply::json(401, R"({"error":"unauthorized"})"));
-         return gateway;
-       },
-       30.0,
-       2,
-       [](auto& r) { EXPECT_TRUE(r.isSuccess()); },
-       {"Received response data: " + status}},
-      {"200 not JSON",
-       [] { return gatewayAlways(Reply::json(200, "<html>oops</html>")); },
-       30.0,
-       1,
-       [](auto& r) { expectDecodingError(r, "dataCorrupted: The given data was not valid JSON."); },
-       {"Received response data: <html>oops</html>"}},
-      {"200 empty",
-       [] { return gatewayAlways(Reply::empty(200)); },
-       30.0,
-       4,
-       [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseSerializationFailed); },
-       {}},
-      {"not UTF-8",
-       [] { return gatewayAlways(Reply::json(200, "{\"a\":\"\xff\xfe\"}")); },
-       30.0,
-       1,
-       [](auto& r) { expectDecodingError(r, "dataCorrupted: The given data was not valid JSON."); },
-       {"Received response data: Invalid data"}},
-      {"204",
-       [] { return gatewayAlways(Reply::empty(204)); },
-       30.0,
-       1,
-       [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseSerializationFailed); },
-       {}},
-      {"oversized",
-       [] { return gatewayAlways(Reply::json(200, std::string(9 * 1024 * 1024, ' ') + "{}")); },
-       30.0,
-       4,
-       [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseTooLarge); },
-       {}},
-      {"valid certificate",
-       [&] { return gatewayAlways(Reply::json(200, status), {.https = true}); },
-       30.0,
-       1,
-       [](auto& r) { EXPECT_TRUE(r.isSuccess()); },
-       {"Received response data: " + status}},
-      {"untrusted certificate",
-       [&] {
-         return gatewayAlways(Reply::json(200, status), {.https = true, .certificate = CertificateKind::untrusted});
-       },
-       30.0,
-       4,
-       [](auto& r) { expectTransportError(r, std::nullopt); },
-       {}},
-      {"expired certificate",
-       [&] {
-         return gatewayAlways(Reply::json(200, status), {.https = true, .certificate = CertificateKind::expired});
-       },
-       30.0,
-       4,
-       [](auto& r) { expectTransportError(r, std::nullopt); },
-       {}},
-      {"wrong host certificate",
-       [&] {
-         return gatewayAlways(Reply::json(200, status), {.https = true, .certificate = CertificateKind::wrongHost});
-       },
-       30.0,
-       4,
-       [](auto& r) { expectTransportError(r, std::nullopt); },
-       {}},
+      {.name = "connection refused",
+       .attempts = 4,
+       .check = [](auto& r) { expectTransportError(r, http::URLError::Code::cannotConnectToHost); }},
+      {.name = "reset mid-body",
+       .makeGateway = [&] { return gatewayAlways(Reply::withFault(Fault::resetBody, status, 20)); },
+       .attempts = 4,
+       .check = [](auto& r) { expectTransportError(r, std::nullopt); }},
+      {.name = "body cut short",
+       .makeGateway = [&] { return gatewayAlways(Reply::withFault(Fault::cutBody, status, 20)); },
+       .attempts = 4,
+       .check = [](auto& r) { expectTransportError(r, std::nullopt); }},
+      {.name = "stall past the time-out",
+       .makeGateway = [&] { return gatewayAlways(Reply::withFault(Fault::stallBody, status, 20)); },
+       .timeout = 0.3,
+       .attempts = 4,
+       .check = [](auto& r) { expectTransportError(r, http::URLError::Code::timedOut); }},
+      {.name = "500 every time",
+       .makeGateway = [] { return gatewayAlways(Reply::json(500, R"({"error":"boom"})")); },
+       .attempts = 4,
+       .check =
+           [](auto& r) {
+             expectRequestError(r, http::RequestError::Kind::responseValidationFailed);
+             if (auto* e = requestError(r)) {
+               EXPECT_EQ(e->responseCode(), 500);
+             }
+           }},
+      {.name = "401 then 200",
+       .makeGateway =
+           [&] {
+             auto gateway = gatewayAlways(Reply::json(200, status));
+             gateway->enqueue(Reply::json(401, R"({"error":"unauthorized"})"));
+             return gateway;
+           },
+       .attempts = 2,
+       .check = [](auto& r) { EXPECT_TRUE(r.isSuccess()); },
+       .extraLines = {"Received response data: " + status}},
+      {.name = "200 not JSON",
+       .makeGateway = [] { return gatewayAlways(Reply::json(200, "<html>oops</html>")); },
+       .attempts = 1,
+       .check = [](auto& r) { expectDecodingError(r, "dataCorrupted: The given data was not valid JSON."); },
+       .extraLines = {"Received response data: <html>oops</html>"}},
+      {.name = "200 empty",
+       .makeGateway = [] { return gatewayAlways(Reply::empty(200)); },
+       .attempts = 4,
+       .check = [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseSerializationFailed); }},
+      {.name = "not UTF-8",
+       .makeGateway = [] { return gatewayAlways(Reply::json(200, "{\"a\":\"\xff\xfe\"}")); },
+       .attempts = 1,
+       .check = [](auto& r) { expectDecodingError(r, "dataCorrupted: The given data was not valid JSON."); },
+       .extraLines = {"Received response data: Invalid data"}},
+      {.name = "204",
+       .makeGateway = [] { return gatewayAlways(Reply::empty(204)); },
+       .attempts = 1,
+       .check = [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseSerializationFailed); }},
+      {.name = "oversized",
+       .makeGateway = [] { return gatewayAlways(Reply::json(200, std::string(9 * 1024 * 1024, ' ') + "{}")); },
+       .attempts = 4,
+       .check = [](auto& r) { expectRequestError(r, http::RequestError::Kind::responseTooLarge); }},
+      {.name = "valid certificate",
+       .makeGateway = [&] { return gatewayAlways(Reply::json(200, status), {.https = true}); },
+       .attempts = 1,
+       .check = [](auto& r) { EXPECT_TRUE(r.isSuccess()); },
+       .extraLines = {"Received response data: " + status}},
+      {.name = "untrusted certificate",
+       .makeGateway =
+           [&] {
+             return gatewayAlways(Reply::json(200, status), {.https = true, .certificate = CertificateKind::untrusted});
+           },
+       .attempts = 4,
+       .check = [](auto& r) { expectTransportError(r, std::nullopt); }},
+      {.name = "expired certificate",
+       .makeGateway =
+           [&] {
+             return gatewayAlways(Reply::json(200, status), {.https = true, .certificate = CertificateKind::expired});
+           },
+       .attempts = 4,
+       .check = [](auto& r) { expectTransportError(r, std::nullopt); }},
+      {.name = "wrong host certificate",
+       .makeGateway =
+           [&] {
+             return gatewayAlways(Reply::json(200, status), {.https = true, .certificate = CertificateKind::wrongHost});
+           },
+       .attempts = 4,
+       .check = [](auto& r) { expectTransportError(r, std::nullopt); }},
   };
 
   for (const FaultCase& c : cases) {

@@ -193,9 +193,7 @@ class PaymentViewModelTest : public GatewayClientTest {
   }
 
   // Runs the main queue, without moving its clock, until `condition` holds.
-  void runUntil(const std::function<bool()>& condition) {
-    ASSERT_TRUE(dispatch::MainQueue::main().runUntil(condition, std::chrono::seconds(20))) << "gave up waiting";
-  }
+  void runUntil(const std::function<bool()>& condition) { runQueueUntil(condition); }
   void runPending() { dispatch::MainQueue::main().runPending(); }
   void advance(std::chrono::milliseconds by) {
     clock_->advance(by);

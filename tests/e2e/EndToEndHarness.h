@@ -222,13 +222,20 @@ class EndToEndTest : public ::testing::Test {
   }
 
   // Runs the main queue until `done` holds, moving the virtual clock on by `step` whenever
-  // only delayed work is left (on the main queue or the network thread). False after 30 s
-  // of real time.
+  // only delayed work is left (on the main queue or the network thread). False, failing the
+  // test, after 30 s of real time; at once when an earlier wait of the test gave up, so that
+  // a test whose awaited event never comes ends within one wait's limit.
   bool drive(const std::function<bool()>& done, dispatch::Duration step = std::chrono::milliseconds(500)) {
     dispatch::MainQueue& queue = dispatch::MainQueue::main();
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!done()) {
-      if (std::chrono::steady_clock::now() > giveUp) return false;
+      if (waitGaveUp_) return false;
+      if (std::chrono::steady_clock::now() > giveUp) {
+        ADD_FAILURE() << "gave up waiting: what the test waits for did not come within 30 s; the test's later "
+                         "waits give up at once";
+        waitGaveUp_ = true;
+        return false;
+      }
       queue.runUntil(done, std::chrono::milliseconds(5));
       if (!done() && (queue.pendingCount() > 0 || http::IOLoop::shared().delayedTaskCount() > 0) &&
           queue.runPending() == 0)
@@ -277,6 +284,7 @@ class EndToEndTest : public ::testing::Test {
   std::shared_ptr<dispatch::ManualClock> clock_ = std::make_shared<dispatch::ManualClock>();
   foundation::ScopedLogCapture capture_;
   std::shared_ptr<passkit::Wallet> previousWallet_;
+  bool waitGaveUp_ = false;
 };
 
 }  // namespace keln::testing

@@ -51,6 +51,7 @@ TEST_F(PaymentEndToEndTest, WebFormPaysAfterTwoPendingStatuses) {
   sdk->startPayment(host.controller(), paymentParams(), probe.completion());
   ASSERT_NE(host.checkout(), nullptr) << "the checkout is presented at once";
   EXPECT_EQ(host.presentedNavigation()->modalPresentationStyle(), uikit::ModalPresentationStyle::fullScreen);
+  EXPECT_EQ(host.presentedNavigation()->lastTransitionAnimated(), true) << "the checkout slides in";
   EXPECT_TRUE(host.spinnerShown());
 
   ASSERT_TRUE(drive([&] { return host.webFormShown(); }));

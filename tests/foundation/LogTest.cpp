@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <regex>
@@ -75,6 +77,36 @@ TEST(Log, BannerIsOfItsMomentAndThread) {
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child's banner named its parent";
+}
+
+// Milliseconds since the epoch of a banner's "YYYY-MM-DD HH:MM:SS.mmm" (local time); -1
+// when it does not start so.
+long long bannerMilliseconds(const std::string& banner) {
+  tm local{};
+  const char* rest = strptime(banner.c_str(), "%Y-%m-%d %H:%M:%S", &local);
+  if (rest == nullptr || rest[0] != '.') return -1;
+  local.tm_isdst = -1;
+  return static_cast<long long>(mktime(&local)) * 1000 + std::strtol(rest + 1, nullptr, 10);
+}
+
+long long nowMilliseconds() {
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_usec / 1000;
+}
+
+// The banner's milliseconds are those of its moment: it lies between the clock read just
+// before and just after it, whatever the digits.
+TEST(Log, BannerMillisecondsAreOfItsMoment) {
+  for (int sample = 0; sample < 25; ++sample) {
+    const long long before = nowMilliseconds();
+    const std::string banner = systemLogBanner();
+    const long long after = nowMilliseconds();
+    const long long written = bannerMilliseconds(banner);
+    EXPECT_GE(written, before) << banner;
+    EXPECT_LE(written, after) << banner;
+    std::this_thread::sleep_for(std::chrono::microseconds(3700));  // other digits next time
+  }
 }
 
 // What `write` wrote to standard error.

@@ -196,7 +196,7 @@ TEST_F(WebKitEngineTest, PageWhoseProcessEndsIsLoadedAgainOnceThenReportedAsFail
   delegate->events.clear();
   ASSERT_GT(killWebProcesses(), 0);
   ASSERT_TRUE(pumpUntil([&] { return delegate->ended(); }));
-  pumpUntil([] { return false; }, std::chrono::milliseconds(300));
+  pump(std::chrono::milliseconds(300));
   ASSERT_EQ(delegate->events.size(), 1U) << ::testing::PrintToString(delegate->events);
   EXPECT_EQ(delegate->events[0], "fail " + base);
   EXPECT_NE(delegate->lastError.find("process ended"), std::string::npos) << delegate->lastError;
@@ -248,7 +248,7 @@ TEST_F(WebKitEngineTest, ReleasedWebViewWithDecisionsPendingStaysQuiet) {
   }
   ASSERT_GT(dispatch::MainQueue::main().pendingCount(), 0U);
   webView.reset();
-  pumpUntil([] { return false; }, std::chrono::milliseconds(100));
+  pump(std::chrono::milliseconds(100));
   EXPECT_TRUE(delegate->events.empty());
 
   // Released while the delegate holds the handler; answered afterwards.
@@ -259,7 +259,7 @@ TEST_F(WebKitEngineTest, ReleasedWebViewWithDecisionsPendingStaysQuiet) {
   EXPECT_TRUE(webView->isLoading()) << "a navigation waiting for its decision is loading";
   webView.reset();
   delegate->heldDecisions[0](NavigationActionPolicy::allow);
-  pumpUntil([] { return false; }, std::chrono::milliseconds(100));
+  pump(std::chrono::milliseconds(100));
   EXPECT_EQ(delegate->events, std::vector<std::string>{"decide " + base});
 
   // A handler dropped unanswered refuses the navigation.

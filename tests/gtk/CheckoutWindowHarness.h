@@ -24,30 +24,11 @@
 #include "e2e/EndToEndHarness.h"
 #include "gtk/WebViewWidget.h"
 #include "support/GatewayFormPage.h"
+#include "support/GtkTestSupport.h"
 #include "support/LocalGateway.h"
 #include "support/WireSamples.h"
 
 namespace keln::testing {
-
-inline GtkWidget* findNamed(GtkWidget* root, const std::string& name) {
-  if (root == nullptr) return nullptr;
-  if (name == gtk_widget_get_name(root)) return root;
-  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr;
-       child = gtk_widget_get_next_sibling(child)) {
-    if (GtkWidget* found = findNamed(child, name)) return found;
-  }
-  return nullptr;
-}
-
-inline GtkWidget* findOfType(GtkWidget* root, GType type) {
-  if (root == nullptr) return nullptr;
-  if (G_TYPE_CHECK_INSTANCE_TYPE(root, type)) return root;
-  for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr;
-       child = gtk_widget_get_next_sibling(child)) {
-    if (GtkWidget* found = findOfType(child, type)) return found;
-  }
-  return nullptr;
-}
 
 // The checkout window open over `host`, as a person finds it among the toplevels; null
 // when none.
@@ -210,19 +191,11 @@ class CheckoutWindowTest : public EndToEndTest {
   // after `atMost` of real time.
   bool iterateUntil(const std::function<bool()>& done, std::chrono::milliseconds atMost = std::chrono::seconds(20),
                     bool advanceClock = true) {
-    const auto giveUp = std::chrono::steady_clock::now() + atMost;
-    // Wakes the loop now and then, so that a wait for something other than work ends.
-    const guint tick = g_timeout_add(
-        10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    bool reached = false;
-    while (!(reached = done()) && std::chrono::steady_clock::now() < giveUp) {
-      g_main_context_iteration(nullptr, TRUE);
-      if (!advanceClock) continue;
+    if (!advanceClock) return testing::iterateUntil(done, atMost);
+    return testing::iterateUntil(done, atMost, [this] {
       auto wait = dispatch::MainQueue::main().timeUntilNextTask();
       if (wait && *wait > dispatch::Duration::zero() && !g_main_context_pending(nullptr)) clock_->advance(*wait);
-    }
-    g_source_remove(tick);
-    return reached;
+    });
   }
 
   GtkWidget* checkoutWidget(const std::string& name) const {
@@ -264,30 +237,12 @@ class CheckoutWindowTest : public EndToEndTest {
     WebKitWebView* view = page();
     EXPECT_NE(view, nullptr) << "no page in the checkout window";
     if (view == nullptr) return {};
-    struct Outcome {
-      bool done = false;
-      std::string value;
-    };
-    auto outcome = std::make_shared<Outcome>();
-    webkit_web_view_evaluate_javascript(
-        view, script.c_str(), -1, nullptr, nullptr, nullptr,
-        [](GObject* source, GAsyncResult* result, gpointer data) {
-          std::unique_ptr<std::shared_ptr<Outcome>> outcome(static_cast<std::shared_ptr<Outcome>*>(data));
-          GError* error = nullptr;
-          JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
-          if (error != nullptr) ADD_FAILURE() << "script failed: " << error->message;
-          if (value != nullptr && !jsc_value_is_undefined(value)) {
-            char* text = jsc_value_to_string(value);
-            (*outcome)->value = text;
-            g_free(text);
-          }
-          g_clear_error(&error);
-          g_clear_object(&value);
-          (*outcome)->done = true;
-        },
-        new std::shared_ptr<Outcome>(outcome));
-    EXPECT_TRUE(iterateUntil([&] { return outcome->done; }, std::chrono::seconds(10), false)) << "script never ended";
-    return outcome->value;
+    const ScriptOutcome outcome = evaluateScript(view, script, [this](const std::function<bool()>& done) {
+      return iterateUntil(done, std::chrono::seconds(10), false);
+    });
+    EXPECT_TRUE(outcome.ended) << "script never ended";
+    EXPECT_EQ(outcome.error, "") << "script failed";
+    return outcome.value;
   }
 
   // Clicks the element `id` of the page as a person's click arrives: pointer and mouse

@@ -121,7 +121,15 @@ TEST_F(CheckoutWindowTest, ClosingTheWindowActsAsTheCloseButtonOnEveryScreen) {
     EXPECT_EQ(host_->presentedWindow(), nullptr);
   }
   EXPECT_EQ(host_->window(), nullptr) << "the host's window is gone";
-  EXPECT_TRUE(host_->presentationUnavailableReason().has_value());
+  const std::string noWindow = "No host window to present the checkout from";
+  EXPECT_EQ(host_->presentationUnavailableReason(), noWindow);
+
+  // A payment started from it ends with that text, and no window opens.
+  probe_ = PaymentProbe();
+  sdk_->startPayment(host_, paymentParams(), probe_.completion());
+  EXPECT_EQ(host_->presentedWindow(), nullptr);
+  ASSERT_TRUE(iterateUntil([&] { return probe_.called(); }));
+  expectSDKError(probe_.result(), KelnSDKError::Kind::sdkNotConfigured, noWindow);
 }
 
 TEST_F(CheckoutWindowTest, WindowKeepsItsOneControllerForEveryStart) {

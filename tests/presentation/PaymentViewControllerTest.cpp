@@ -224,9 +224,7 @@ class PaymentViewControllerTest : public GatewayClientTest {
   }
 
   // Runs the main queue, without moving its clock, until `condition` holds.
-  static bool runUntil(const std::function<bool()>& condition) {
-    return dispatch::MainQueue::main().runUntil(condition, std::chrono::seconds(10));
-  }
+  bool runUntil(const std::function<bool()>& condition) { return runQueueUntil(condition, std::chrono::seconds(10)); }
   static void runPending() { dispatch::MainQueue::main().runPending(); }
 
   // Taps the close button and waits for the payment's end.

@@ -16,6 +16,7 @@
 #include "presentation/DefaultPaymentView.h"
 #include "uikit/Coder.h"
 #include "uikit/CollectionView.h"
+#include "uikit/CollectionViewFlowLayout.h"
 #include "uikit/GeometryPrinters.h"
 
 namespace keln {

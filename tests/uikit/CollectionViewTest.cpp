@@ -6,6 +6,7 @@
 
 #include "foundation/Log.h"
 #include "uikit/CollectionView.h"
+#include "uikit/CollectionViewFlowLayout.h"
 #include "uikit/GeometryPrinters.h"
 
 namespace keln::uikit {

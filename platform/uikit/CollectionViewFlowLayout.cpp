@@ -1,4 +1,4 @@
-#include "uikit/CollectionViewLayout.h"
+#include "uikit/CollectionViewFlowLayout.h"
 
 #include <algorithm>
 #include <cmath>
