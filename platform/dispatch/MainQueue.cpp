@@ -67,27 +67,16 @@ MainQueue::MainQueue() : clock_(std::make_shared<SystemClock>()) {}
 MainQueue::~MainQueue() = default;
 
 void MainQueue::async(Task task) {
-  // As notifyWaiters(), in the same turn of the lock as the task goes in: other threads
-  // post every outcome here.
-  std::shared_ptr<const WakeHandler> handler;
-  bool sleeping = false;
-  {
-    std::lock_guard lock(mutex_);
-    ready_.push_back(std::move(task));
-    handler = wakeHandler_;
-    sleeping = sleeping_;
-  }
-  if (sleeping) wakeUp_.notify_all();
-  if (handler) (*handler)();
+  std::unique_lock lock(mutex_);
+  ready_.push_back(std::move(task));
+  notifyWaitersUnlocking(lock);
 }
 
 void MainQueue::asyncAfter(Duration delay, Task task) {
-  {
-    std::lock_guard lock(mutex_);
-    timers_.push_back(Timer{clock_->now() + delay, nextSequence_++, std::move(task)});
-    std::push_heap(timers_.begin(), timers_.end(), [](const Timer& a, const Timer& b) { return later(a, b); });
-  }
-  notifyWaiters();
+  std::unique_lock lock(mutex_);
+  timers_.push_back(Timer{clock_->now() + delay, nextSequence_++, std::move(task)});
+  std::push_heap(timers_.begin(), timers_.end(), [](const Timer& a, const Timer& b) { return later(a, b); });
+  notifyWaitersUnlocking(lock);
 }
 
 void MainQueue::collectDueTimersLocked(TimePoint now) {
@@ -157,11 +146,9 @@ std::shared_ptr<Clock> MainQueue::clock() const {
 }
 
 void MainQueue::setClock(std::shared_ptr<Clock> clock) {
-  {
-    std::lock_guard lock(mutex_);
-    clock_ = clock ? std::move(clock) : std::make_shared<SystemClock>();
-  }
-  notifyWaiters();
+  std::unique_lock lock(mutex_);
+  clock_ = clock ? std::move(clock) : std::make_shared<SystemClock>();
+  notifyWaitersUnlocking(lock);
   if (this == &main()) notifyClockListeners();
 }
 
@@ -180,16 +167,15 @@ std::size_t MainQueue::pendingCount() const {
   return ready_.size() + timers_.size();
 }
 
-void MainQueue::wake() { notifyWaiters(); }
+void MainQueue::wake() {
+  std::unique_lock lock(mutex_);
+  notifyWaitersUnlocking(lock);
+}
 
-void MainQueue::notifyWaiters() {
-  std::shared_ptr<const WakeHandler> handler;
-  bool sleeping = false;
-  {
-    std::lock_guard lock(mutex_);
-    handler = wakeHandler_;
-    sleeping = sleeping_;
-  }
+void MainQueue::notifyWaitersUnlocking(std::unique_lock<std::mutex>& lock) {
+  const std::shared_ptr<const WakeHandler> handler = wakeHandler_;
+  const bool sleeping = sleeping_;
+  lock.unlock();
   if (sleeping) wakeUp_.notify_all();
   if (handler) (*handler)();
 }

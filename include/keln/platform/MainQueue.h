@@ -118,8 +118,9 @@ class KELN_EXPORT MainQueue {
   // Moves due timers to the ready list; caller holds mutex_.
   void collectDueTimersLocked(TimePoint now);
   bool runOneLocked(std::unique_lock<std::mutex>& lock);
-  // Wakes runUntil() and calls the wake handler; caller does not hold mutex_.
-  void notifyWaiters();
+  // Wakes runUntil() and calls the wake handler, reading both in the caller's turn of
+  // the lock, which it releases first: the handler runs without mutex_ held.
+  void notifyWaitersUnlocking(std::unique_lock<std::mutex>& lock);
   // Blocks until `wakeAt` or a post or wake(). Caller holds `lock`, released while
   // waiting.
   void wait(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point wakeAt);
