@@ -44,14 +44,14 @@
 #include <webkit/webkit.h>
 #include <nlohmann/json.hpp>
 
-#include <keln/platform/JSONCoding.h>
+#include <keln/foundation/JSONCoding.h>
 
-#include "core/SDKAccess.h"
 #include "core/SDKConfigFactory.h"
 #include "core/flow/HTMLTemplate.h"
 #include "foundation/Bundle.h"
 #include "foundation/Log.h"
 #include "model/CheckoutResponseDTO.h"
+#include "sdk/SDKAccess.h"
 #include "support/GatewayFormPage.h"
 #include "support/GtkTestSupport.h"
 #include "support/LocalGateway.h"

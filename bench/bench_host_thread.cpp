@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include <keln/dispatch/MainQueue.h>
 #include <keln/model/CheckoutRequest.h>
-#include <keln/platform/MainQueue.h>
 
 #include "GatewayProcess.h"
 #include "core/network/DefaultNetworkClient.h"

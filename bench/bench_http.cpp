@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
 #include "GatewayProcess.h"
 #include "foundation/URL.h"

@@ -36,8 +36,8 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
+#include <keln/dispatch/MainQueue.h>
 #include <keln/model/TransactionStatus.h>
-#include <keln/platform/MainQueue.h>
 
 #include "GatewayProcess.h"
 #include "core/network/DefaultNetworkClient.h"

@@ -4,9 +4,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <keln/foundation/JSONCoding.h>
 #include <keln/model/CheckoutRequest.h>
 #include <keln/model/TransactionStatus.h>
-#include <keln/platform/JSONCoding.h>
 
 #include "model/CheckoutResponseDTO.h"
 #include "support/WireSamples.h"

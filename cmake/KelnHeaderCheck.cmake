@@ -1,6 +1,6 @@
 # Every header compiles on its own: one translation unit per header, built with the rest
-# (warnings as errors where they are). A public header sees only include/ (and what it
-# names of nlohmann/json and GTK); a layer's header sees what the layer itself sees.
+# (warnings as errors where they are). A header, public or internal, sees what its layer
+# sees.
 
 set(check_dir ${PROJECT_BINARY_DIR}/header-check)
 
@@ -22,13 +22,43 @@ function(keln_header_check target)
   target_link_libraries(${target} PRIVATE keln_options)
 endfunction()
 
-file(GLOB_RECURSE public_headers CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}/include
-     ${PROJECT_SOURCE_DIR}/include/keln/*.h)
-keln_header_check(keln_public_header_check ${public_headers})
-target_include_directories(keln_public_header_check PRIVATE ${PROJECT_SOURCE_DIR}/include)
-target_link_libraries(keln_public_header_check PRIVATE nlohmann_json::nlohmann_json PkgConfig::KELN_GTK)
+# keln_layers_below(<out var> <layer>): <layer> and every layer it links, directly or not.
+function(keln_layers_below out layer)
+  set(result ${layer})
+  get_target_property(deps ${layer} LINK_LIBRARIES)
+  foreach(dep IN LISTS deps)
+    if(dep MATCHES "^keln_" AND NOT dep STREQUAL "keln_options")
+      keln_layers_below(below ${dep})
+      list(APPEND result ${below})
+    endif()
+  endforeach()
+  list(REMOVE_DUPLICATES result)
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
 
+# A public header is checked with the public headers of its layer and of the layers below
+# it, and nothing else of ours: a public include against the grain, or of an internal
+# header, fails here.
 get_property(layers GLOBAL PROPERTY KELN_LAYERS)
+foreach(layer IN LISTS layers)
+  get_target_property(prefix ${layer} KELN_HEADER_PREFIX)
+  file(GLOB_RECURSE headers CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}/include
+       ${PROJECT_SOURCE_DIR}/include/keln/${prefix}/*.h)
+  if(prefix STREQUAL "sdk")
+    list(APPEND headers keln/KelnSDK.h keln/Export.h)
+  endif()
+  if(headers)
+    keln_header_check(${layer}_public_header_check ${headers})
+    keln_layers_below(visible ${layer})
+    foreach(below IN LISTS visible)
+      get_target_property(below_prefix ${below} KELN_HEADER_PREFIX)
+      target_include_directories(${layer}_public_header_check PRIVATE ${PROJECT_BINARY_DIR}/public-roots/${below_prefix})
+    endforeach()
+    target_include_directories(${layer}_public_header_check PRIVATE ${PROJECT_BINARY_DIR}/public-roots/base)
+    target_link_libraries(${layer}_public_header_check PRIVATE nlohmann_json::nlohmann_json PkgConfig::KELN_GTK)
+  endif()
+endforeach()
+
 foreach(layer IN LISTS layers)
   get_target_property(dir ${layer} KELN_HEADER_DIR)
   get_target_property(prefix ${layer} KELN_HEADER_PREFIX)

@@ -15,8 +15,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <keln/foundation/JSONCoding.h>
 #include <keln/model/PaymentMethodPayloads.h>
-#include <keln/platform/JSONCoding.h>
 
 #include "foundation/Base64.h"
 #include "foundation/Unicode.h"

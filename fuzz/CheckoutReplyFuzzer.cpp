@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include <keln/platform/JSONCoding.h>
+#include <keln/foundation/JSONCoding.h>
 
 #include "foundation/Base64.h"
 #include "foundation/Unicode.h"

@@ -13,7 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <keln/platform/JSONCoding.h>
+#include <keln/foundation/JSONCoding.h>
 
 #include "foundation/JSONValue.h"
 #include "fuzz/FuzzSupport.h"

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
+#include <keln/foundation/JSONCoding.h>
 #include <keln/model/TransactionStatus.h>
-#include <keln/platform/JSONCoding.h>
 
 #include "fuzz/FuzzSupport.h"
 

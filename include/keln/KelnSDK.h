@@ -6,23 +6,23 @@
 // wallet).
 
 #include <keln/Export.h>
+#include <keln/core/ApplePayStatus.h>
 #include <keln/core/EnvironmentSDK.h>
 #include <keln/core/KelnSDKError.h>
-#include <keln/core/SDK.h>
 #include <keln/core/SDKConfig.h>
 #include <keln/core/TransactionParamsSDK.h>
 #include <keln/core/TransactionResultSDK.h>
+#include <keln/dispatch/MainQueue.h>
 #include <keln/model/AddressBuilder.h>
 #include <keln/model/BuilderError.h>
 #include <keln/model/CheckoutRequest.h>
 #include <keln/model/Codes.h>
 #include <keln/model/TransactionStatus.h>
 #include <keln/model/WireParts.h>
-#include <keln/platform/Application.h>
-#include <keln/platform/MainQueue.h>
-#include <keln/platform/ViewController.h>
 #include <keln/presentation/ApplePayManager.h>
-#include <keln/presentation/ApplePayStatus.h>
+#include <keln/sdk/SDK.h>
+#include <keln/uikit/Application.h>
+#include <keln/uikit/ViewController.h>
 
 extern "C" {
 // The SDK's version: 1.0.

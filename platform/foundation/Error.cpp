@@ -1,4 +1,4 @@
-#include <keln/platform/Error.h>
+#include <keln/foundation/Error.h>
 
 namespace keln {
 

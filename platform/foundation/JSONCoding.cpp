@@ -1,4 +1,4 @@
-#include <keln/platform/JSONCoding.h>
+#include <keln/foundation/JSONCoding.h>
 
 #include <algorithm>
 #include <cmath>

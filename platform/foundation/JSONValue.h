@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <keln/platform/JSONCoding.h>
+#include <keln/foundation/JSONCoding.h>
 
 namespace keln::foundation {
 

@@ -2,7 +2,7 @@
 
 #include <gio/gio.h>
 
-#include <keln/platform/Application.h>
+#include <keln/uikit/Application.h>
 
 #include "foundation/Log.h"
 

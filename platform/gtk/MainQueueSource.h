@@ -6,7 +6,7 @@
 
 namespace keln::gtk {
 
-// Runs the process-wide main queue (keln/platform/MainQueue.h) from a GLib main context:
+// Runs the process-wide main queue (keln/dispatch/MainQueue.h) from a GLib main context:
 // a source whose wake-up time is the queue's next deadline, woken from any thread (through
 // the queue's wake handler) when work is posted. An idle queue leaves the loop asleep.
 //

@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include <keln/dispatch/MainQueue.h>
 #include <keln/gtk/WindowViewController.h>
-#include <keln/platform/MainQueue.h>
 
 #include "gtk/FrameBox.h"
 #include "gtk/MainQueueSource.h"

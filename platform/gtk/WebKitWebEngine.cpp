@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
 #include "webkit/WebView.h"
 

@@ -1,6 +1,6 @@
 #include "http/CurlErrorMapping.h"
 
-#include <keln/platform/Result.h>
+#include <keln/foundation/Result.h>
 
 #include "http/RequestError.h"
 

@@ -7,7 +7,7 @@
 
 #include <curl/curl.h>
 
-#include <keln/platform/Error.h>
+#include <keln/foundation/Error.h>
 
 #include "http/URLError.h"
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include <keln/platform/Error.h>
-#include <keln/platform/Result.h>
+#include <keln/foundation/Error.h>
+#include <keln/foundation/Result.h>
 
 #include "http/HTTPHeaders.h"
 #include "http/URLRequest.h"

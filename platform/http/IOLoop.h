@@ -16,7 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
 namespace keln::http {
 

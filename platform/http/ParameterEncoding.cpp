@@ -1,6 +1,6 @@
 #include "http/ParameterEncoding.h"
 
-#include <keln/platform/Result.h>
+#include <keln/foundation/Result.h>
 
 #include "foundation/JSONValue.h"
 #include "http/RequestError.h"

@@ -4,7 +4,7 @@
 
 #include <curl/curl.h>
 
-#include <keln/platform/Result.h>
+#include <keln/foundation/Result.h>
 
 #include "foundation/Unicode.h"
 #include "http/RequestError.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include <keln/platform/Error.h>
+#include <keln/foundation/Error.h>
 
 namespace keln::http {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include <keln/platform/Error.h>
+#include <keln/foundation/Error.h>
 
 namespace keln::http {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include <keln/platform/Error.h>
+#include <keln/foundation/Error.h>
 
 #include "http/URLRequest.h"
 

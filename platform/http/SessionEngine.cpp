@@ -7,8 +7,8 @@
 #include <future>
 #include <utility>
 
-#include <keln/platform/MainQueue.h>
-#include <keln/platform/Result.h>
+#include <keln/dispatch/MainQueue.h>
+#include <keln/foundation/Result.h>
 
 #include "foundation/Unicode.h"
 #include "http/CurlErrorMapping.h"

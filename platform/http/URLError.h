@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include <keln/platform/Error.h>
+#include <keln/foundation/Error.h>
 
 namespace keln::http {
 

@@ -1,4 +1,4 @@
-#include "passkit/Decimal.h"
+#include <keln/passkit/Decimal.h>
 
 #include <cstddef>
 

@@ -1,8 +1,8 @@
-#include "passkit/PaymentAuthorizationController.h"
+#include <keln/passkit/PaymentAuthorizationController.h>
 
 #include <utility>
 
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
 namespace keln::passkit {
 

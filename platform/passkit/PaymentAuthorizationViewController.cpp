@@ -1,6 +1,6 @@
-#include "passkit/PaymentAuthorizationViewController.h"
+#include <keln/passkit/PaymentAuthorizationViewController.h>
 
-#include <keln/platform/Wallet.h>
+#include <keln/passkit/Wallet.h>
 
 namespace keln::passkit {
 

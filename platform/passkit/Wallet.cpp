@@ -1,13 +1,13 @@
-#include <keln/platform/Wallet.h>
+#include <keln/passkit/Wallet.h>
 
 #include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <utility>
 
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
-#include "passkit/PaymentAuthorizationController.h"
+#include <keln/passkit/PaymentAuthorizationController.h>
 
 namespace keln::passkit {
 namespace {

@@ -1,4 +1,4 @@
-#include <keln/platform/Application.h>
+#include <keln/uikit/Application.h>
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
 #include "foundation/Unicode.h"
 #include "uikit/LinkSchemes.h"

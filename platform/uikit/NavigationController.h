@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include <keln/platform/ViewController.h>
+#include <keln/uikit/ViewController.h>
 
 namespace keln::uikit {
 

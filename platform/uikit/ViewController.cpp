@@ -1,6 +1,6 @@
-#include <keln/platform/ViewController.h>
+#include <keln/uikit/ViewController.h>
 
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
 #include "foundation/Log.h"
 #include "uikit/NavigationController.h"

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
 #include "webkit/WebView.h"
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include <keln/platform/Error.h>
+#include <keln/foundation/Error.h>
 
 #include "webkit/NavigationAction.h"
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include <keln/platform/Error.h>
+#include <keln/foundation/Error.h>
 
 #include "foundation/URL.h"
 #include "webkit/NavigationAction.h"

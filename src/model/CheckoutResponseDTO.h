@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include <keln/foundation/JSONCoding.h>
 #include <keln/model/CheckoutResponseParts.h>
 #include <keln/model/WireParts.h>
-#include <keln/platform/JSONCoding.h>
 
 namespace keln {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include <keln/platform/ViewController.h>
+#include <keln/uikit/ViewController.h>
 
 #include "uikit/ActivityIndicatorView.h"
 

@@ -1,7 +1,7 @@
 #include "presentation/PaymentViewController.h"
 
-#include <keln/platform/Application.h>
 #include <keln/presentation/ApplePayManager.h>
+#include <keln/uikit/Application.h>
 
 #include "core/flow/CardItemAccess.h"
 #include "foundation/Bundle.h"

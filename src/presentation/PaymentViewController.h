@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include <keln/presentation/ApplePayStatus.h>
-#include <keln/presentation/CardItem.h>
+#include <keln/core/ApplePayStatus.h>
+#include <keln/core/CardItem.h>
 
 #include "core/flow/PaymentViewModel.h"
 #include "presentation/BaseViewController.h"

@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include <keln/platform/Result.h>
-#include <keln/platform/ViewController.h>
-#include <keln/presentation/ApplePayStatus.h>
-#include <keln/presentation/CardItem.h>
+#include <keln/core/ApplePayStatus.h>
+#include <keln/core/CardItem.h>
+#include <keln/foundation/Result.h>
+#include <keln/uikit/ViewController.h>
 
 #include "core/flow/PaymentService.h"
 #include "core/flow/PaymentViewModel.h"

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include <keln/dispatch/MainQueue.h>
+#include <keln/foundation/Result.h>
 #include <keln/model/CheckoutRequest.h>
-#include <keln/platform/MainQueue.h>
-#include <keln/platform/Result.h>
 
 #include "core/network/DefaultNetworkClient.h"
 #include "core/network/NetworkConfiguration.h"

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include <keln/core/KelnSDKError.h>
-#include <keln/platform/MainQueue.h>
-#include <keln/platform/ViewController.h>
+#include <keln/dispatch/MainQueue.h>
+#include <keln/uikit/ViewController.h>
 
 #include "core/SDKConfigFactory.h"
 #include "core/flow/DefaultPaymentViewModel.h"

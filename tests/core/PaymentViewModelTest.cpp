@@ -14,9 +14,9 @@
 #include <vector>
 
 #include <keln/core/KelnSDKError.h>
-#include <keln/platform/JSONCoding.h>
-#include <keln/platform/MainQueue.h>
-#include <keln/platform/Wallet.h>
+#include <keln/dispatch/MainQueue.h>
+#include <keln/foundation/JSONCoding.h>
+#include <keln/passkit/Wallet.h>
 
 #include "core/FakeCheckoutScreen.h"
 #include "core/GatewayClientHarness.h"

@@ -1,4 +1,4 @@
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
 #include <gtest/gtest.h>
 

@@ -17,17 +17,17 @@
 #include <nlohmann/json.hpp>
 
 #include <keln/KelnSDK.h>
-#include <keln/platform/Wallet.h>
+#include <keln/passkit/Wallet.h>
 
-#include "core/SDKAccess.h"
+#include <keln/passkit/PaymentRequest.h>
 #include "core/SDKConfigFactory.h"
 #include "foundation/Log.h"
 #include "foundation/URL.h"
 #include "http/IOLoop.h"
-#include "passkit/PaymentRequest.h"
 #include "presentation/CardCollectionViewCell.h"
 #include "presentation/PaymentViewController.h"
 #include "presentation/applepay/ApplePayManagerAccess.h"
+#include "sdk/SDKAccess.h"
 #include "support/WireSamples.h"
 #include "uikit/BarButtonItem.h"
 #include "uikit/CollectionView.h"

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <keln/platform/Application.h>
+#include <keln/uikit/Application.h>
 
 #include "e2e/EndToEndHarness.h"
 #include "gtk-webkit/WebKitHarness.h"

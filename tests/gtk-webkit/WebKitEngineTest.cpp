@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include <keln/platform/JSONCoding.h>
+#include <keln/foundation/JSONCoding.h>
 
 #include "core/flow/HTMLTemplate.h"
 #include "foundation/Bundle.h"

@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
 #include "gtk/WebKitWebEngine.h"
 #include "support/GatewayFormPage.h"

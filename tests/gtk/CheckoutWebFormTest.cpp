@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include <keln/platform/Application.h>
+#include <keln/uikit/Application.h>
 
 #include "core/SDKConfigFactory.h"
 #include "gtk/CheckoutWindowHarness.h"

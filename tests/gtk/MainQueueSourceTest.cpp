@@ -1,6 +1,6 @@
 #include "gtk/MainQueueSource.h"
 
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include <keln/platform/Result.h>
+#include <keln/foundation/Result.h>
 
 #include "http/HTTPHeaders.h"
 #include "http/ParameterEncoding.h"

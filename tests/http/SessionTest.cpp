@@ -12,8 +12,8 @@
 
 #include <httplib.h>
 
-#include <keln/platform/MainQueue.h>
-#include <keln/platform/Result.h>
+#include <keln/dispatch/MainQueue.h>
+#include <keln/foundation/Result.h>
 
 #include "http/IOLoop.h"
 #include "http/ParameterEncoding.h"

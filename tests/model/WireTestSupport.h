@@ -2,7 +2,7 @@
 
 // Helpers shared by the wire model's tests.
 
-#include <keln/platform/JSONCoding.h>
+#include <keln/foundation/JSONCoding.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

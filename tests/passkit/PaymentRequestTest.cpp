@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "passkit/Decimal.h"
+#include <keln/passkit/Decimal.h>
 
 namespace keln::passkit {
 namespace {

@@ -1,5 +1,5 @@
-#include <keln/platform/MainQueue.h>
-#include <keln/platform/Wallet.h>
+#include <keln/dispatch/MainQueue.h>
+#include <keln/passkit/Wallet.h>
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "passkit/PaymentAuthorizationController.h"
-#include "passkit/PaymentAuthorizationViewController.h"
+#include <keln/passkit/PaymentAuthorizationController.h>
+#include <keln/passkit/PaymentAuthorizationViewController.h>
 
 namespace keln::passkit {
 namespace {

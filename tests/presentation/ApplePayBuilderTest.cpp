@@ -12,9 +12,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <keln/passkit/PaymentRequest.h>
 #include "foundation/Base64.h"
 #include "model/CheckoutResponse.h"
-#include "passkit/PaymentRequest.h"
 #include "passkit/SystemVersion.h"
 #include "presentation/applepay/ApplePayBuilderAccess.h"
 #include "presentation/applepay/PKPaymentRequestBuilder.h"

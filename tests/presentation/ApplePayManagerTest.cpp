@@ -1,5 +1,5 @@
-#include <keln/platform/MainQueue.h>
-#include <keln/platform/Wallet.h>
+#include <keln/dispatch/MainQueue.h>
+#include <keln/passkit/Wallet.h>
 #include <keln/presentation/ApplePayManager.h>
 
 #include <gtest/gtest.h>
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include <keln/passkit/PaymentAuthorizationController.h>
+#include <keln/passkit/PaymentAuthorizationViewController.h>
+#include <keln/passkit/PaymentRequest.h>
 #include "foundation/Log.h"
-#include "passkit/PaymentAuthorizationController.h"
-#include "passkit/PaymentAuthorizationViewController.h"
-#include "passkit/PaymentRequest.h"
 #include "presentation/applepay/ApplePayManagerAccess.h"
 
 namespace keln {

@@ -15,24 +15,24 @@
 #include <vector>
 
 #include <keln/core/KelnSDKError.h>
-#include <keln/core/SDK.h>
-#include <keln/platform/Application.h>
-#include <keln/platform/MainQueue.h>
-#include <keln/platform/Wallet.h>
+#include <keln/dispatch/MainQueue.h>
+#include <keln/passkit/Wallet.h>
 #include <keln/presentation/ApplePayManager.h>
+#include <keln/sdk/SDK.h>
+#include <keln/uikit/Application.h>
 
+#include <keln/passkit/Decimal.h>
+#include <keln/passkit/PaymentAuthorizationController.h>
+#include <keln/passkit/PaymentRequest.h>
 #include "core/GatewayClientHarness.h"
-#include "core/SDKAccess.h"
 #include "core/SDKConfigFactory.h"
 #include "foundation/Base64.h"
 #include "foundation/Bundle.h"
 #include "foundation/URL.h"
-#include "passkit/Decimal.h"
-#include "passkit/PaymentAuthorizationController.h"
-#include "passkit/PaymentRequest.h"
 #include "presentation/CardCollectionViewCell.h"
 #include "presentation/PaymentViewController.h"
 #include "presentation/applepay/ApplePayManagerAccess.h"
+#include "sdk/SDKAccess.h"
 #include "support/WireSamples.h"
 #include "uikit/BarButtonItem.h"
 #include "uikit/Coder.h"

@@ -6,8 +6,8 @@
 #include <type_traits>
 #include <vector>
 
-#include <keln/platform/MainQueue.h>
-#include <keln/presentation/CardItem.h>
+#include <keln/core/CardItem.h>
+#include <keln/dispatch/MainQueue.h>
 
 #include "core/flow/CardItemAccess.h"
 #include "presentation/BaseView.h"

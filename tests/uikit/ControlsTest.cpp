@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include <keln/platform/Application.h>
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
+#include <keln/uikit/Application.h>
 
 #include "foundation/Bundle.h"
 #include "uikit/ActivityIndicatorView.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include <keln/platform/MainQueue.h>
-#include <keln/platform/ViewController.h>
+#include <keln/dispatch/MainQueue.h>
+#include <keln/uikit/ViewController.h>
 
 #include "foundation/Log.h"
 #include "uikit/GeometryPrinters.h"

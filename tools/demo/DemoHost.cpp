@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <vector>
 
-#include <keln/platform/Application.h>
+#include <keln/uikit/Application.h>
 
 // The one seam the demo takes past the public headers: the SDK made on any gateway root
 // (the embedded sandbox's, or --gateway's).
-#include "core/SDKAccess.h"
 #include "core/SDKConfigFactory.h"
+#include "sdk/SDKAccess.h"
 
 namespace keln::demo {
 namespace {

@@ -13,7 +13,7 @@
 
 #include <keln/KelnSDK.h>
 #include <keln/gtk/WindowViewController.h>
-#include <keln/platform/Wallet.h>
+#include <keln/passkit/Wallet.h>
 
 #include "DemoOptions.h"
 #include "FastClock.h"

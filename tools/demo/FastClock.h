@@ -3,7 +3,7 @@
 #include <atomic>
 #include <chrono>
 
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
 namespace keln::demo {
 

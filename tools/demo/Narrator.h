@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
 namespace keln::demo {
 

@@ -1,6 +1,6 @@
 #include "Routes.h"
 
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
 namespace keln::demo {
 namespace {

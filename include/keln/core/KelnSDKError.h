@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include <keln/platform/Error.h>
+#include <keln/foundation/Error.h>
 
 namespace keln {
 

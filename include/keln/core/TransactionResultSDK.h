@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
+#include <keln/foundation/JSONCoding.h>
 #include <keln/model/TransactionStatus.h>
 #include <keln/model/WireParts.h>
-#include <keln/platform/JSONCoding.h>
 
 namespace keln {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include <keln/Export.h>
-#include <keln/platform/ViewController.h>
+#include <keln/uikit/ViewController.h>
 
 namespace keln::gtk {
 
@@ -17,7 +17,7 @@ class PresentedWindow;
 // Opens the default display (without aborting when there is none) and runs the SDK's main
 // queue from GLib's default main context, so that a GTK host's own main loop delivers every
 // SDK callback, delayed ones included. The first successful call also makes the checkout's
-// web views use WebKitGTK, and the application's URL opener (keln/platform/Application.h)
+// web views use WebKitGTK, and the application's URL opener (keln/uikit/Application.h)
 // the desktop's default handler; a host may install its own opener afterwards. Returns
 // false when no display can be opened; the queue is then left to the host. Safe to call
 // more than once. Main thread only.

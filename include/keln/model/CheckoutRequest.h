@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
+#include <keln/foundation/JSONCoding.h>
 #include <keln/model/AddressBuilder.h>
 #include <keln/model/BuilderError.h>
 #include <keln/model/Codes.h>
 #include <keln/model/WireParts.h>
-#include <keln/platform/JSONCoding.h>
 
 namespace keln {
 

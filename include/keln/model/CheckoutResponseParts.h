@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include <keln/platform/JSONCoding.h>
+#include <keln/foundation/JSONCoding.h>
 
 namespace keln {
 

@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include <keln/platform/JSONCoding.h>
+#include <keln/foundation/JSONCoding.h>
 
 namespace keln {
 

@@ -16,7 +16,7 @@
 #include <optional>
 #include <string>
 
-#include <keln/platform/JSONCoding.h>
+#include <keln/foundation/JSONCoding.h>
 
 namespace keln {
 

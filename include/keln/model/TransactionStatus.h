@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
+#include <keln/foundation/JSONCoding.h>
 #include <keln/model/Codes.h>
 #include <keln/model/WireParts.h>
-#include <keln/platform/JSONCoding.h>
 
 namespace keln {
 

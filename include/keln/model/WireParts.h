@@ -6,7 +6,7 @@
 // money, postal addresses, card tokens, merchants, processing times and return statuses.
 //
 // All are immutable once made, hold no shared state and may be copied and read on any
-// thread. Each encodes to and decodes from one JSON object (see keln/platform/JSONCoding.h
+// thread. Each encodes to and decodes from one JSON object (see keln/foundation/JSONCoding.h
 // for the rules on required and optional keys); decoding throws
 // keln::foundation::DecodingError and yields nothing partial. No constructor validates
 // its arguments.
@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-#include <keln/platform/JSONCoding.h>
+#include <keln/foundation/JSONCoding.h>
 
 namespace keln {
 

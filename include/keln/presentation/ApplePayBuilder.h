@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include <keln/platform/PaymentNetwork.h>
+#include <keln/passkit/PaymentNetwork.h>
 
 namespace keln::passkit {
 class PaymentRequest;

@@ -6,13 +6,13 @@
 #include <memory>
 #include <vector>
 
-#include <keln/platform/Payment.h>
-#include <keln/platform/PaymentAuthorizationController.h>
-#include <keln/platform/PaymentAuthorizationControllerDelegate.h>
-#include <keln/platform/PaymentAuthorizationResult.h>
-#include <keln/platform/PaymentAuthorizationViewController.h>
-#include <keln/platform/PaymentNetwork.h>
-#include <keln/presentation/ApplePayStatus.h>
+#include <keln/core/ApplePayStatus.h>
+#include <keln/passkit/Payment.h>
+#include <keln/passkit/PaymentAuthorizationController.h>
+#include <keln/passkit/PaymentAuthorizationControllerDelegate.h>
+#include <keln/passkit/PaymentAuthorizationResult.h>
+#include <keln/passkit/PaymentAuthorizationViewController.h>
+#include <keln/passkit/PaymentNetwork.h>
 
 namespace keln::foundation {
 class JSONDocument;

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include <keln/presentation/CardItem.h>
+#include <keln/core/CardItem.h>
 
 namespace keln {
 

@@ -4,9 +4,9 @@
 #include <chrono>
 
 #include <keln/core/KelnSDKError.h>
-#include <keln/platform/MainQueue.h>
-#include <keln/platform/PaymentAuthorizationViewController.h>
-#include <keln/platform/ViewController.h>
+#include <keln/dispatch/MainQueue.h>
+#include <keln/passkit/PaymentAuthorizationViewController.h>
+#include <keln/uikit/ViewController.h>
 
 #include "core/flow/CardItemAccess.h"
 #include "core/flow/CheckoutRequestBuilder.h"

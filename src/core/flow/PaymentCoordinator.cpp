@@ -1,8 +1,8 @@
 #include "core/flow/PaymentCoordinator.h"
 
 #include <keln/core/KelnSDKError.h>
-#include <keln/platform/MainQueue.h>
-#include <keln/platform/ViewController.h>
+#include <keln/dispatch/MainQueue.h>
+#include <keln/uikit/ViewController.h>
 
 #include "uikit/NavigationController.h"
 

@@ -9,7 +9,7 @@
 #include <keln/core/SDKConfig.h>
 #include <keln/core/TransactionParamsSDK.h>
 #include <keln/core/TransactionResultSDK.h>
-#include <keln/platform/Result.h>
+#include <keln/foundation/Result.h>
 
 #include "core/flow/Coordinator.h"
 #include "foundation/Bundle.h"

@@ -1,5 +1,5 @@
 #include <keln/core/KelnSDKError.h>
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
 #include "core/flow/DefaultPaymentService.h"
 #include "core/flow/DefaultPaymentViewModel.h"

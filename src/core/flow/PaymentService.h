@@ -3,9 +3,9 @@
 #include <functional>
 #include <string>
 
+#include <keln/foundation/Result.h>
 #include <keln/model/CheckoutRequest.h>
 #include <keln/model/TransactionStatus.h>
-#include <keln/platform/Result.h>
 
 #include "model/CheckoutResponseDTO.h"
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include <keln/core/ApplePayStatus.h>
+#include <keln/core/CardItem.h>
 #include <keln/core/TransactionParamsSDK.h>
-#include <keln/platform/Result.h>
-#include <keln/presentation/ApplePayStatus.h>
-#include <keln/presentation/CardItem.h>
+#include <keln/foundation/Result.h>
 
 #include "core/flow/PaymentEvent.h"
 #include "foundation/URL.h"

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include <keln/core/KelnSDKError.h>
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
 
 #include "foundation/Log.h"
 #include "foundation/URL.h"

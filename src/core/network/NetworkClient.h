@@ -7,8 +7,8 @@
 #include <string>
 #include <utility>
 
-#include <keln/platform/JSONCoding.h>
-#include <keln/platform/Result.h>
+#include <keln/foundation/JSONCoding.h>
+#include <keln/foundation/Result.h>
 
 #include "core/network/NetworkConfiguration.h"
 #include "core/network/Router.h"

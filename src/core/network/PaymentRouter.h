@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include <keln/platform/JSONCoding.h>
+#include <keln/foundation/JSONCoding.h>
 
 #include "core/network/Router.h"
 

@@ -2,10 +2,10 @@
 
 #include <keln/core/TransactionParamsSDK.h>
 
+#include <keln/passkit/Decimal.h>
+#include <keln/passkit/PaymentRequest.h>
 #include "foundation/NumberText.h"
 #include "model/CheckoutResponse.h"
-#include "passkit/Decimal.h"
-#include "passkit/PaymentRequest.h"
 #include "presentation/applepay/PKPaymentRequestBuilder.h"
 
 namespace keln {

@@ -6,8 +6,8 @@
 #include <keln/core/TransactionParamsSDK.h>
 #include <keln/presentation/ApplePayBuilder.h>
 
+#include <keln/passkit/PaymentRequest.h>
 #include "model/CheckoutResponse.h"
-#include "passkit/PaymentRequest.h"
 
 namespace keln {
 

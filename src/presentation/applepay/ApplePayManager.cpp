@@ -3,13 +3,13 @@
 #include <functional>
 #include <utility>
 
-#include <keln/platform/JSONCoding.h>
-#include <keln/platform/MainQueue.h>
+#include <keln/dispatch/MainQueue.h>
+#include <keln/foundation/JSONCoding.h>
 
+#include <keln/passkit/PaymentAuthorizationController.h>
+#include <keln/passkit/PaymentAuthorizationViewController.h>
+#include <keln/passkit/PaymentRequest.h>
 #include "foundation/Log.h"
-#include "passkit/PaymentAuthorizationController.h"
-#include "passkit/PaymentAuthorizationViewController.h"
-#include "passkit/PaymentRequest.h"
 
 namespace keln {
 namespace {

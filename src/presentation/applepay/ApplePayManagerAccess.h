@@ -3,11 +3,11 @@
 #include <functional>
 #include <memory>
 
-#include <keln/platform/JSONCoding.h>
+#include <keln/foundation/JSONCoding.h>
 #include <keln/presentation/ApplePayManager.h>
 
-#include "passkit/PaymentAuthorizationController.h"
-#include "passkit/PaymentRequest.h"
+#include <keln/passkit/PaymentAuthorizationController.h>
+#include <keln/passkit/PaymentRequest.h>
 
 namespace keln {
 

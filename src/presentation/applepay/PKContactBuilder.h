@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "passkit/Contact.h"
+#include <keln/passkit/Contact.h>
 
 namespace keln {
 

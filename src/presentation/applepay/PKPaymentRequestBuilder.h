@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "passkit/PaymentRequest.h"
+#include <keln/passkit/PaymentRequest.h>
 
 namespace keln {
 

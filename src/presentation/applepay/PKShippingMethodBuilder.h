@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "passkit/Decimal.h"
-#include "passkit/PaymentRequest.h"
+#include <keln/passkit/Decimal.h>
+#include <keln/passkit/PaymentRequest.h>
 
 namespace keln {
 

@@ -5,8 +5,8 @@
 #include <functional>
 #include <memory>
 
-#include <keln/platform/Payment.h>
-#include <keln/platform/PaymentAuthorizationResult.h>
+#include <keln/passkit/Payment.h>
+#include <keln/passkit/PaymentAuthorizationResult.h>
 
 namespace keln::passkit {
 
@@ -36,4 +36,4 @@ class KELN_EXPORT PaymentAuthorizationControllerDelegate {
 }  // namespace keln::passkit
 
 // The controller named above, complete also for a file that includes only this header.
-#include <keln/platform/PaymentAuthorizationController.h>
+#include <keln/passkit/PaymentAuthorizationController.h>

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include <keln/platform/Coder.h>
-#include <keln/platform/NavigationItem.h>
-#include <keln/platform/View.h>
+#include "uikit/Coder.h"
+#include "uikit/NavigationItem.h"
+#include "uikit/View.h"
 
 namespace keln::uikit {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include <keln/platform/PaymentAuthorizationResult.h>
-#include <keln/platform/PaymentNetwork.h>
+#include <keln/passkit/PaymentAuthorizationResult.h>
+#include <keln/passkit/PaymentNetwork.h>
 
 namespace keln::passkit {
 

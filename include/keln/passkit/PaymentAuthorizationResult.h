@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include <keln/platform/Error.h>
+#include <keln/foundation/Error.h>
 
 namespace keln::passkit {
 

@@ -10,8 +10,8 @@
 #include <keln/core/SDKConfig.h>
 #include <keln/core/TransactionParamsSDK.h>
 #include <keln/core/TransactionResultSDK.h>
+#include <keln/foundation/Result.h>
 #include <keln/model/TransactionStatus.h>
-#include <keln/platform/Result.h>
 
 namespace keln {
 namespace uikit {
@@ -25,7 +25,7 @@ struct SDKAccess;
 // takes payments through its own checkout screens and answers status queries.
 //
 // Every operation is called on the main thread, and every completion runs on the main
-// queue (see keln/platform/MainQueue.h), so the host must drive that queue. The host keeps
+// queue (see keln/dispatch/MainQueue.h), so the host must drive that queue. The host keeps
 // the SDK alive until a started payment's completion has run: releasing it while a
 // checkout is on screen ends that payment without a result.
 //

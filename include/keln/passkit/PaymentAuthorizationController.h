@@ -5,9 +5,9 @@
 #include <functional>
 #include <memory>
 
-#include <keln/platform/PaymentAuthorizationControllerDelegate.h>
-#include <keln/platform/PaymentRequest.h>
-#include <keln/platform/Wallet.h>
+#include <keln/passkit/PaymentAuthorizationControllerDelegate.h>
+#include <keln/passkit/PaymentRequest.h>
+#include <keln/passkit/Wallet.h>
 
 namespace keln::passkit {
 

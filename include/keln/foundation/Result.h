@@ -5,7 +5,7 @@
 #include <utility>
 #include <variant>
 
-#include <keln/platform/Error.h>
+#include <keln/foundation/Error.h>
 
 namespace keln {
 

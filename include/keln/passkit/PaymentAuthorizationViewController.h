@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include <keln/platform/PaymentNetwork.h>
+#include <keln/passkit/PaymentNetwork.h>
 
-#include <keln/platform/PaymentRequest.h>
+#include <keln/passkit/PaymentRequest.h>
 
 namespace keln::passkit {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include <keln/core/SDK.h>
+#include <keln/sdk/SDK.h>
 
 #include "core/flow/PaymentCoordinator.h"
 

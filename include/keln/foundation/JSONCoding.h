@@ -32,7 +32,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
-#include <keln/platform/Error.h>
+#include <keln/foundation/Error.h>
 
 namespace keln::foundation {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include <keln/platform/Contact.h>
-#include <keln/platform/Decimal.h>
-#include <keln/platform/PaymentNetwork.h>
+#include <keln/passkit/Contact.h>
+#include <keln/passkit/Decimal.h>
+#include <keln/passkit/PaymentNetwork.h>
 
 namespace keln::passkit {
 
