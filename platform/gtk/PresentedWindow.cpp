@@ -11,6 +11,7 @@
 #include "uikit/NavigationController.h"
 #include "uikit/NavigationItem.h"
 #include "uikit/View.h"
+#include "uikit/ViewControllerAccess.h"
 
 namespace keln::gtk {
 namespace {
@@ -246,7 +247,7 @@ void PresentedWindow::refresh() {
   int width = gtk_widget_get_width(content);
   int height = gtk_widget_get_height(content);
   if (width <= 0 || height <= 0) gtk_window_get_default_size(window_, &width, &height);
-  widgets_.update(controller != nullptr ? controller->view() : nullptr, width, height);
+  widgets_.update(controller != nullptr ? uikit::ViewControllerAccess::view(*controller) : nullptr, width, height);
   updateBarButton(topController());
   placeFocus();
 }
@@ -280,7 +281,8 @@ void PresentedWindow::escapeKeyPressed() {
 }
 
 void PresentedWindow::updateBarButton(const std::shared_ptr<uikit::ViewController>& top) {
-  std::shared_ptr<uikit::BarButtonItem> item = top != nullptr ? top->navigationItem().leftBarButtonItem() : nullptr;
+  std::shared_ptr<uikit::BarButtonItem> item =
+      top != nullptr ? uikit::ViewControllerAccess::navigationItem(*top).leftBarButtonItem() : nullptr;
   if (item == barButtonItem_.lock() && (item == nullptr) == (barButton_ == nullptr)) return;
   if (barButton_ != nullptr) gtk_header_bar_remove(GTK_HEADER_BAR(headerBar_), barButton_);
   barButton_ = nullptr;
@@ -342,7 +344,7 @@ void PresentedWindow::escape() {
   auto top = topController();
   if (top == nullptr) return;
   if (!top->accessibilityPerformEscape()) {
-    if (auto controller = controller_.lock()) controller->dismiss(true);
+    if (auto controller = controller_.lock()) uikit::ViewControllerAccess::dismiss(*controller, true);
   }
   refresh();
 }

@@ -57,17 +57,6 @@ std::optional<std::string> WindowViewController::presentationUnavailableReason()
   return webSandboxUnavailableReason();
 }
 
-void WindowViewController::loadView() {
-  int width = 0;
-  int height = 0;
-  if (window_ != nullptr) {
-    width = gtk_widget_get_width(GTK_WIDGET(window_));
-    height = gtk_widget_get_height(GTK_WIDGET(window_));
-    if (width <= 0 || height <= 0) gtk_window_get_default_size(window_, &width, &height);
-  }
-  setView(std::make_shared<uikit::View>(uikit::Rect(0, 0, std::max(width, 0), std::max(height, 0))));
-}
-
 void WindowViewController::didPresent(const std::shared_ptr<uikit::ViewController>& controller, bool) {
   if (presentedWindow_ != nullptr) presentedWindow_->close();
   presentedWindow_ = std::make_shared<PresentedWindow>();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "uikit/View.h"
+#include "uikit/ViewControllerAccess.h"
 
 namespace keln::uikit {
 namespace {
@@ -29,19 +30,20 @@ void NavigationController::setViewControllers(std::vector<std::shared_ptr<ViewCo
   }
   for (const auto& old : viewControllers_) {
     if (std::find(stack.begin(), stack.end(), old) == stack.end()) {
-      old->parent_.reset();
-      if (auto oldView = old->viewIfLoaded(); oldView != nullptr && oldView->superview() == viewIfLoaded().get()) {
+      ViewControllerAccess::setParent(*old, {});
+      if (auto oldView = ViewControllerAccess::viewIfLoaded(*old);
+          oldView != nullptr && oldView->superview() == ViewControllerAccess::viewIfLoaded(*this).get()) {
         oldView->removeFromSuperview();
       }
     }
   }
   auto self = weak_from_this();
   for (const auto& controller : stack) {
-    if (auto formerParent = std::dynamic_pointer_cast<NavigationController>(controller->parent());
+    if (auto formerParent = std::dynamic_pointer_cast<NavigationController>(ViewControllerAccess::parent(*controller));
         formerParent != nullptr && formerParent.get() != this) {
       std::erase(formerParent->viewControllers_, controller);
     }
-    controller->parent_ = self;
+    ViewControllerAccess::setParent(*controller, self);
   }
   viewControllers_ = std::move(stack);
   showTopView();
@@ -52,15 +54,15 @@ std::shared_ptr<ViewController> NavigationController::topViewController() const 
 }
 
 void NavigationController::loadView() {
-  setView(std::make_shared<NavigationContainerView>());
+  ViewControllerAccess::setView(*this, std::make_shared<NavigationContainerView>());
   showTopView();
 }
 
 void NavigationController::showTopView() {
-  auto container = viewIfLoaded();
+  auto container = ViewControllerAccess::viewIfLoaded(*this);
   if (container == nullptr) return;
   auto top = topViewController();
-  std::shared_ptr<View> topView = top != nullptr ? top->view() : nullptr;
+  std::shared_ptr<View> topView = top != nullptr ? ViewControllerAccess::view(*top) : nullptr;
   auto subviews = container->subviews();
   for (const auto& subview : subviews) {
     if (subview != topView) subview->removeFromSuperview();

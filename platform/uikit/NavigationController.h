@@ -10,7 +10,7 @@
 namespace keln::uikit {
 
 // A container that shows the controller on top of a stack of view controllers, under a
-// navigation bar that shows that controller's navigationItem(). The navigation controller
+// navigation bar that shows that controller's navigation item. The navigation controller
 // owns the controllers of its stack and is their parent. Made with std::make_shared. Its view holds the top
 // controller's view, filling it. Main thread only.
 class KELN_EXPORT NavigationController : public ViewController {
@@ -25,9 +25,9 @@ class KELN_EXPORT NavigationController : public ViewController {
   // Null when the stack is empty.
   std::shared_ptr<ViewController> topViewController() const;
 
+ private:
   void loadView() override;
 
- private:
   // Puts the top controller's view (loading it) in this controller's view, alone.
   void showTopView();
 

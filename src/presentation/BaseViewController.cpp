@@ -13,7 +13,6 @@ const std::shared_ptr<uikit::ActivityIndicatorView>& BaseViewController::activit
 }
 
 void BaseViewController::viewDidLoad() {
-  uikit::ViewController::viewDidLoad();
   view()->setBackgroundColor(uikit::Color::white());
   setupActivityIndicator();
 }

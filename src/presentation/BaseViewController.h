@@ -5,6 +5,9 @@
 #include <keln/uikit/ViewController.h>
 
 #include "uikit/ActivityIndicatorView.h"
+#include "uikit/NavigationItem.h"
+#include "uikit/View.h"
+#include "uikit/ViewControllerAccess.h"
 
 namespace keln {
 
@@ -15,7 +18,12 @@ namespace keln {
 class BaseViewController : public uikit::ViewController {
  public:
   BaseViewController() = default;
-  explicit BaseViewController(const uikit::Coder& coder) : uikit::ViewController(coder) {}
+  explicit BaseViewController(const uikit::Coder&) {}
+
+  // The root view, loaded first if needed.
+  std::shared_ptr<uikit::View> view() { return uikit::ViewControllerAccess::view(*this); }
+  // The items the navigation bar shows while this screen is on top.
+  uikit::NavigationItem& navigationItem() { return uikit::ViewControllerAccess::navigationItem(*this); }
 
   // Large style, placed by constraints; made stopped (and so hidden).
   const std::shared_ptr<uikit::ActivityIndicatorView>& activityIndicatorView();
@@ -26,6 +34,8 @@ class BaseViewController : public uikit::ViewController {
   void showActivityIndicator();
   void hideActivityIndicator();
 
+ protected:
+  // Overrides call this one first.
   void viewDidLoad() override;
 
  private:

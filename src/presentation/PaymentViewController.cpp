@@ -43,7 +43,7 @@ std::shared_ptr<PaymentViewController> PaymentViewController::self() {
   return std::static_pointer_cast<PaymentViewController>(shared_from_this());
 }
 
-void PaymentViewController::loadView() { setView(contentView_->asView()); }
+void PaymentViewController::loadView() { uikit::ViewControllerAccess::setView(*this, contentView_->asView()); }
 
 void PaymentViewController::viewDidLoad() {
   BaseViewController::viewDidLoad();
@@ -174,7 +174,7 @@ void PaymentViewController::backButtonAction() {
 
 void PaymentViewController::closeButtonAction() {
   viewModel_->cancelPayment();
-  dismiss(true, nullptr);
+  uikit::ViewControllerAccess::dismiss(*this, true, nullptr);
 }
 
 bool PaymentViewController::accessibilityPerformEscape() {

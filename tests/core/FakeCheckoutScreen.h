@@ -19,6 +19,7 @@
 #include "core/flow/PaymentService.h"
 #include "core/flow/PaymentViewModel.h"
 #include "foundation/URL.h"
+#include "uikit/ViewControllerAccess.h"
 
 namespace keln::testing {
 
@@ -72,7 +73,6 @@ class FakeCheckoutScreen final : public uikit::ViewController {
   explicit FakeCheckoutScreen(std::shared_ptr<PaymentViewModel> viewModel) : viewModel_(std::move(viewModel)) {}
 
   void viewDidLoad() override {
-    ViewController::viewDidLoad();
     std::weak_ptr<ViewController> weakSelf = weak_from_this();
     viewModel_->createCheckout([weakSelf](Result<PaymentEvent> answer) {
       if (auto self = std::static_pointer_cast<FakeCheckoutScreen>(weakSelf.lock())) self->didLoadCheckout(answer);
@@ -91,7 +91,7 @@ class FakeCheckoutScreen final : public uikit::ViewController {
   // The user taps the close button.
   void close() {
     viewModel_->cancelPayment();
-    dismiss(true);
+    uikit::ViewControllerAccess::dismiss(*this, true);
   }
 
   // The web view is about to navigate to `text`; true when the navigation is allowed.

@@ -16,6 +16,7 @@
 #include "core/flow/PaymentService.h"
 #include "presentation/PaymentViewController.h"
 #include "uikit/NavigationController.h"
+#include "uikit/ViewControllerAccess.h"
 
 namespace keln {
 namespace {
@@ -167,7 +168,7 @@ TEST_F(PaymentCoordinatorTest, DismissalThatCompletesLateDeliversToItsOwnPayment
         TransactionParamsSDK(1, std::nullopt, "order-1", "Order 1", 10, "PLN", {PaymentMethod::card}, std::nullopt,
                              std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt),
         std::make_shared<SilentPaymentService>(), "/nonexistent/template.html", coordinator);
-    host->present(coordinator->navigationController(), true);
+    uikit::ViewControllerAccess::present(*host, coordinator->navigationController(), true);
     dispatch::MainQueue::main().runPending();
 
     viewModel->cancelPayment();

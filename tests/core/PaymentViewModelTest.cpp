@@ -29,6 +29,7 @@
 #include "presentation/PaymentViewController.h"
 #include "support/WireSamples.h"
 #include "uikit/NavigationController.h"
+#include "uikit/ViewControllerAccess.h"
 
 namespace keln::testing {
 namespace {
@@ -186,8 +187,8 @@ class PaymentViewModelTest : public GatewayClientTest {
     // checkout) with the presentation in place whether or not the navigation
     // controller's view was loaded by an earlier payment.
     const auto& navigation = coordinator_->navigationController();
-    navigation->setModalPresentationStyle(uikit::ModalPresentationStyle::fullScreen);
-    host_->present(navigation, true);
+    uikit::ViewControllerAccess::setModalPresentationStyle(*navigation, uikit::ModalPresentationStyle::fullScreen);
+    uikit::ViewControllerAccess::present(*host_, navigation, true);
     navigation->setViewControllers({checkout.screen});
     return checkout;
   }
@@ -213,7 +214,7 @@ class PaymentViewModelTest : public GatewayClientTest {
     runPending();
     EXPECT_EQ(host_->presentedViewController(), nullptr) << "the checkout was not dismissed";
     auto sentinel = std::make_shared<uikit::ViewController>();
-    host_->present(sentinel, false);
+    uikit::ViewControllerAccess::present(*host_, sentinel, false);
     runPending();
     return sentinel;
   }
@@ -463,7 +464,7 @@ TEST_F(PaymentViewModelTest, FinalStatusOtherThanSuccessEndsWithAnUnsuccessfulRe
     EXPECT_EQ(results_.front().value().paymentStatus(), status);
     EXPECT_EQ(statusRequests(), 1u);
     EXPECT_EQ(host_->presentedViewController(), sentinel);
-    host_->dismiss(false);
+    uikit::ViewControllerAccess::dismiss(*host_, false);
     runPending();
   }
 }
@@ -531,7 +532,7 @@ TEST_F(PaymentViewModelTest, FailedCheckoutCallEndsThePaymentWithoutAnsweringThe
     EXPECT_TRUE(checkout.screen->answers().empty());
     EXPECT_FALSE(checkout.viewModel->transactionResponse().has_value());
     EXPECT_EQ(host_->presentedViewController(), sentinel);
-    host_->dismiss(false);
+    uikit::ViewControllerAccess::dismiss(*host_, false);
     runPending();
   }
 }
@@ -561,7 +562,7 @@ TEST_F(PaymentViewModelTest, CloseWhilePollingEndsThePaymentAndStopsPolling) {
     EXPECT_EQ(statusRequests(), 1u);
     EXPECT_EQ(host_->presentedViewController(), sentinel);
     capture_.clear();
-    host_->dismiss(false);
+    uikit::ViewControllerAccess::dismiss(*host_, false);
     runPending();
   }
 }
@@ -663,7 +664,7 @@ TEST_F(PaymentViewModelTest, EndingsAfterTheFirstDeliverNothing) {
     EXPECT_EQ(getstatusLines(), c.statusQueries);
     EXPECT_EQ(statusRequests(), c.statusRequests);
     EXPECT_EQ(host_->presentedViewController(), sentinel);
-    host_->dismiss(false);
+    uikit::ViewControllerAccess::dismiss(*host_, false);
     runPending();
   }
 }
@@ -741,7 +742,7 @@ TEST_F(PaymentViewModelTest, NothingIsDeliveredWithoutCoordinator) {
   EXPECT_TRUE(results_.empty());
   EXPECT_EQ(host_->presentedViewController(), navigation);
   EXPECT_FALSE(checkout.viewModel->hasEnded());
-  host_->dismiss(false);
+  uikit::ViewControllerAccess::dismiss(*host_, false);
   runPending();
 }
 
@@ -885,7 +886,7 @@ TEST_F(PaymentViewModelTest, FailureWhileTheNextCheckoutIsSetUpReachesNoEarlierC
   auto screen = std::make_shared<FakeCheckoutScreen>(makeViewModel(Start().withToken(""), &counts));
   const auto& navigation = coordinator_->navigationController();
   navigation->setViewControllers({screen});
-  host_->present(navigation, true);
+  uikit::ViewControllerAccess::present(*host_, navigation, true);
   coordinator_->setSource(host_);
   coordinator_->setPaymentCompletion([&](PaymentResult result) { secondResults.push_back(std::move(result)); });
   settle();
@@ -899,7 +900,7 @@ TEST_F(PaymentViewModelTest, FailureWhileTheNextCheckoutIsSetUpReachesNoEarlierC
   settle();
   EXPECT_EQ(firstResults.size(), 1u);
   EXPECT_EQ(secondResults.size(), 1u);
-  host_->dismiss(false);
+  uikit::ViewControllerAccess::dismiss(*host_, false);
   runPending();
 }
 

@@ -35,6 +35,7 @@
 #include "uikit/NavigationController.h"
 #include "uikit/NavigationItem.h"
 #include "uikit/View.h"
+#include "uikit/ViewControllerAccess.h"
 #include "webkit/WebView.h"
 
 namespace keln::testing {
@@ -103,7 +104,7 @@ inline void expectSDKError(const PaymentResult& result, KelnSDKError::Kind kind,
 class HostScreen {
  public:
   HostScreen() : controller_(std::make_shared<uikit::ViewController>()) {
-    controller_->view()->setFrame(uikit::Rect{{0, 0}, {390, 844}});
+    uikit::ViewControllerAccess::view(*controller_)->setFrame(uikit::Rect{{0, 0}, {390, 844}});
   }
 
   const std::shared_ptr<uikit::ViewController>& controller() const { return controller_; }
@@ -160,14 +161,15 @@ class HostScreen {
   // The close button, or the back chevron inside a web form opened from the menu.
   bool leftButtonIsClose() const {
     auto screen = checkout();
-    return screen && screen->navigationItem().leftBarButtonItem() &&
-           screen->navigationItem().leftBarButtonItem()->systemItem() == uikit::BarButtonItem::SystemItem::close;
+    return screen && uikit::ViewControllerAccess::navigationItem(*screen).leftBarButtonItem() &&
+           uikit::ViewControllerAccess::navigationItem(*screen).leftBarButtonItem()->systemItem() ==
+               uikit::BarButtonItem::SystemItem::close;
   }
   void tapLeftButton() const {
     auto screen = checkout();
     ASSERT_NE(screen, nullptr) << "no checkout on screen";
-    ASSERT_NE(screen->navigationItem().leftBarButtonItem(), nullptr);
-    screen->navigationItem().leftBarButtonItem()->tap();
+    ASSERT_NE(uikit::ViewControllerAccess::navigationItem(*screen).leftBarButtonItem(), nullptr);
+    uikit::ViewControllerAccess::navigationItem(*screen).leftBarButtonItem()->tap();
   }
 
   // The user completes the gateway's form: the page goes to the redirect URL.

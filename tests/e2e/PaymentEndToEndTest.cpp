@@ -18,6 +18,7 @@
 #include "sandbox/SandboxGateway.h"
 #include "support/LocalGateway.h"
 #include "support/WireSamples.h"
+#include "uikit/ViewControllerAccess.h"
 
 namespace keln::testing {
 namespace {
@@ -50,8 +51,10 @@ TEST_F(PaymentEndToEndTest, WebFormPaysAfterTwoPendingStatuses) {
 
   sdk->startPayment(host.controller(), paymentParams(), probe.completion());
   ASSERT_NE(host.checkout(), nullptr) << "the checkout is presented at once";
-  EXPECT_EQ(host.presentedNavigation()->modalPresentationStyle(), uikit::ModalPresentationStyle::fullScreen);
-  EXPECT_EQ(host.presentedNavigation()->lastTransitionAnimated(), true) << "the checkout slides in";
+  EXPECT_EQ(uikit::ViewControllerAccess::modalPresentationStyle(*host.presentedNavigation()),
+            uikit::ModalPresentationStyle::fullScreen);
+  EXPECT_EQ(uikit::ViewControllerAccess::lastTransitionAnimated(*host.presentedNavigation()), true)
+      << "the checkout slides in";
   EXPECT_TRUE(host.spinnerShown());
 
   ASSERT_TRUE(drive([&] { return host.webFormShown(); }));
@@ -446,7 +449,7 @@ TEST_F(PaymentEndToEndTest, CheckoutThatCannotBePresentedEndsWithoutSendingOrDis
     }
     const std::size_t exchangesBefore = gateway.exchanges().size();
     auto hostsOwnScreen = std::make_shared<uikit::ViewController>();
-    host.controller()->present(hostsOwnScreen, false);
+    uikit::ViewControllerAccess::present(*host.controller(), hostsOwnScreen, false);
     runPending();
     PaymentProbe probe;
 

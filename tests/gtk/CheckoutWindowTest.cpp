@@ -8,6 +8,7 @@
 #include <string>
 
 #include "gtk/CheckoutWindowHarness.h"
+#include "uikit/ViewControllerAccess.h"
 
 namespace keln::testing {
 namespace {
@@ -195,7 +196,7 @@ TEST_F(CheckoutWindowTest, WindowTakesTheHostsSizeAndTheLayoutFollowsAResize) {
       << "checkout " << gtk_widget_get_width(GTK_WIDGET(window)) << "x" << gtk_widget_get_height(GTK_WIDGET(window));
 
   // The root view fills the area below the header bar, and follows it when it changes.
-  auto rootView = host_->presentedViewController()->view();
+  auto rootView = uikit::ViewControllerAccess::view(*host_->presentedViewController());
   GtkWidget* content = gtk_window_get_child(window);
   for (int newWidth : {0, 500}) {
     SCOPED_TRACE(newWidth);

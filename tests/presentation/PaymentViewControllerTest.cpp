@@ -41,6 +41,7 @@
 #include "uikit/Label.h"
 #include "uikit/NavigationController.h"
 #include "uikit/NavigationItem.h"
+#include "uikit/ViewControllerAccess.h"
 #include "webkit/WebView.h"
 
 namespace keln::testing {
@@ -159,7 +160,7 @@ class PaymentViewControllerTest : public GatewayClientTest {
       opened_.push_back(url);
       return true;
     });
-    host_->view()->setFrame(uikit::Rect(0, 0, 390, 844));
+    uikit::ViewControllerAccess::view(*host_)->setFrame(uikit::Rect(0, 0, 390, 844));
     serve(checkoutReply({"CARD", "BLIK"}));
     sdk_ = SDKAccess::make(SDKConfigFactory::withRoot(gateway_.url(), kClientID, kToken));
   }
@@ -279,12 +280,12 @@ TEST_F(PaymentViewControllerTest, OpensOnTheMenuOrTheWebFormAndCloseCancelsThePa
     SCOPED_TRACE(c.name);
     setDevice(c.device);
     serve(checkoutReply(c.methods));
-    host_->view()->setFrame(uikit::Rect(0, 0, c.width, 844));
+    uikit::ViewControllerAccess::view(*host_)->setFrame(uikit::Rect(0, 0, c.width, 844));
     auto shown = start();
     ASSERT_NE(shown, nullptr);
     PaymentViewController& screen = *shown;
     // The loading screen is drawn before the answer arrives.
-    host_->presentedViewController()->view()->layoutIfNeeded();
+    uikit::ViewControllerAccess::view(*host_->presentedViewController())->layoutIfNeeded();
     EXPECT_TRUE(screen.activityIndicatorView()->isAnimating()) << "loading";
     EXPECT_FALSE(screen.contentView()->collectionView()->isHidden());
     EXPECT_EQ(screen.contentView()->collectionView()->numberOfItems(0), 0);
@@ -305,7 +306,7 @@ TEST_F(PaymentViewControllerTest, OpensOnTheMenuOrTheWebFormAndCloseCancelsThePa
     } else {
       EXPECT_TRUE(menuShown(screen));
       EXPECT_FALSE(webView->htmlString().has_value());
-      host_->presentedViewController()->view()->layoutIfNeeded();
+      uikit::ViewControllerAccess::view(*host_->presentedViewController())->layoutIfNeeded();
       const auto cells = collection->visibleCells();
       ASSERT_EQ(cells.size(), c.menu.size());
       for (std::size_t i = 0; i < cells.size(); ++i) {
@@ -572,7 +573,7 @@ TEST_F(PaymentViewControllerTest, ReplyThatCannotBeConvertedLeavesNothingToChoos
     auto shown = open();
     ASSERT_NE(shown, nullptr);
     PaymentViewController& screen = *shown;
-    host_->presentedViewController()->view()->layoutIfNeeded();
+    uikit::ViewControllerAccess::view(*host_->presentedViewController())->layoutIfNeeded();
     EXPECT_TRUE(screen.contentView()->collectionView()->visibleCells().empty());
     EXPECT_FALSE(screen.contentView()->webView()->htmlString().has_value());
     EXPECT_FALSE(screen.contentView()->collectionView()->tapItem(uikit::IndexPath{0, 0}));

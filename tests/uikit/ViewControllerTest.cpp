@@ -11,6 +11,7 @@
 #include "uikit/GeometryPrinters.h"
 #include "uikit/NavigationController.h"
 #include "uikit/View.h"
+#include "uikit/ViewControllerAccess.h"
 
 namespace keln::uikit {
 namespace {
@@ -23,12 +24,9 @@ class CountingController : public ViewController {
  public:
   void loadView() override {
     ++loadCount;
-    setView(std::make_shared<View>(Rect(0, 0, 1, 1)));
+    ViewControllerAccess::setView(*this, std::make_shared<View>(Rect(0, 0, 1, 1)));
   }
-  void viewDidLoad() override {
-    ViewController::viewDidLoad();
-    ++didLoadCount;
-  }
+  void viewDidLoad() override { ++didLoadCount; }
   int loadCount = 0;
   int didLoadCount = 0;
 };
@@ -39,7 +37,7 @@ class ViewControllerTest : public ::testing::Test {
   void TearDown() override { MainQueue::main().discardPending(); }
 
   // Records, in order, the completions that ran.
-  ViewController::Completion record(std::string name) {
+  ViewControllerAccess::Completion record(std::string name) {
     return [this, name] { ran.push_back(name); };
   }
 
@@ -48,43 +46,43 @@ class ViewControllerTest : public ::testing::Test {
 
 TEST_F(ViewControllerTest, ViewLoadsOnceWhenFirstNeeded) {
   auto controller = std::make_shared<CountingController>();
-  EXPECT_FALSE(controller->isViewLoaded());
-  auto view = controller->view();
-  EXPECT_EQ(controller->view(), view);
+  EXPECT_FALSE((ViewControllerAccess::viewIfLoaded(*controller) != nullptr));
+  auto view = ViewControllerAccess::view(*controller);
+  EXPECT_EQ(ViewControllerAccess::view(*controller), view);
   EXPECT_EQ(controller->loadCount, 1);
   EXPECT_EQ(controller->didLoadCount, 1);
 
   auto plain = std::make_shared<ViewController>();
-  EXPECT_NE(plain->view(), nullptr);
+  EXPECT_NE(ViewControllerAccess::view(*plain), nullptr);
 }
 
 TEST_F(ViewControllerTest, PresentAndDismissRunTheirCompletionsOnTheMainQueue) {
   auto host = std::make_shared<ViewController>();
-  host->view()->setFrame(Rect(0, 0, 390, 844));
+  ViewControllerAccess::view(*host)->setFrame(Rect(0, 0, 390, 844));
   auto presented = std::make_shared<CountingController>();
-  presented->setModalPresentationStyle(ModalPresentationStyle::fullScreen);
+  ViewControllerAccess::setModalPresentationStyle(*presented, ModalPresentationStyle::fullScreen);
 
-  host->present(presented, true, record("presented"));
+  ViewControllerAccess::present(*host, presented, true, record("presented"));
   EXPECT_EQ(host->presentedViewController(), presented);
   EXPECT_EQ(presented->presentingViewController(), host);
   EXPECT_EQ(presented->didLoadCount, 1);
-  EXPECT_EQ(presented->view()->frame(), Rect(0, 0, 390, 844));
-  EXPECT_TRUE(presented->isBeingPresented());
-  EXPECT_EQ(presented->lastTransitionAnimated(), std::optional<bool>(true));
+  EXPECT_EQ(ViewControllerAccess::view(*presented)->frame(), Rect(0, 0, 390, 844));
+  EXPECT_TRUE(ViewControllerAccess::isBeingPresented(*presented));
+  EXPECT_EQ(ViewControllerAccess::lastTransitionAnimated(*presented), std::optional<bool>(true));
   EXPECT_TRUE(ran.empty());
   MainQueue::main().runPending();
   EXPECT_EQ(ran, std::vector<std::string>{"presented"});
-  EXPECT_FALSE(presented->isBeingPresented());
+  EXPECT_FALSE(ViewControllerAccess::isBeingPresented(*presented));
 
-  host->dismiss(false, record("dismissed"));
+  ViewControllerAccess::dismiss(*host, false, record("dismissed"));
   EXPECT_EQ(host->presentedViewController(), nullptr);
   EXPECT_EQ(presented->presentingViewController(), nullptr);
-  EXPECT_TRUE(presented->isBeingDismissed());
-  EXPECT_EQ(presented->lastTransitionAnimated(), std::optional<bool>(false));
+  EXPECT_TRUE(ViewControllerAccess::isBeingDismissed(*presented));
+  EXPECT_EQ(ViewControllerAccess::lastTransitionAnimated(*presented), std::optional<bool>(false));
   EXPECT_EQ(ran.size(), 1U);
   MainQueue::main().runPending();
   EXPECT_EQ(ran, (std::vector<std::string>{"presented", "dismissed"}));
-  EXPECT_FALSE(presented->isBeingDismissed());
+  EXPECT_FALSE(ViewControllerAccess::isBeingDismissed(*presented));
 }
 
 TEST_F(ViewControllerTest, DismissFromWhereverItIsAsked) {
@@ -109,14 +107,14 @@ TEST_F(ViewControllerTest, DismissFromWhereverItIsAsked) {
     auto child = std::make_shared<ViewController>();
     navigation->setViewControllers({child});
     auto top = std::make_shared<ViewController>();
-    host->present(navigation, true);
-    if (c.asked == "top-presenter") navigation->present(top, true);
+    ViewControllerAccess::present(*host, navigation, true);
+    if (c.asked == "top-presenter") ViewControllerAccess::present(*navigation, top, true);
 
     std::shared_ptr<ViewController> asked = c.asked == "host"         ? host
                                             : c.asked == "navigation" ? std::shared_ptr<ViewController>(navigation)
                                             : c.asked == "child"      ? child
                                                                       : std::shared_ptr<ViewController>(navigation);
-    asked->dismiss(true, record("done"));
+    ViewControllerAccess::dismiss(*asked, true, record("done"));
     MainQueue::main().runPending();
     EXPECT_EQ(ran, std::vector<std::string>{"done"});
     if (c.hostPresentsAfter == "nothing") {
@@ -132,20 +130,20 @@ TEST_F(ViewControllerTest, DismissFromWhereverItIsAsked) {
 
 TEST_F(ViewControllerTest, DismissWithNothingToDismissStillCompletes) {
   auto alone = std::make_shared<ViewController>();
-  alone->dismiss(true, record("first"));
-  alone->dismiss(false, record("second"));
+  ViewControllerAccess::dismiss(*alone, true, record("first"));
+  ViewControllerAccess::dismiss(*alone, false, record("second"));
   EXPECT_TRUE(ran.empty());  // never inside the call
   MainQueue::main().runPending();
   EXPECT_EQ(ran, (std::vector<std::string>{"first", "second"}));
   EXPECT_EQ(alone->presentedViewController(), nullptr);
-  EXPECT_EQ(alone->lastTransitionAnimated(), std::nullopt);
+  EXPECT_EQ(ViewControllerAccess::lastTransitionAnimated(*alone), std::nullopt);
 
   // A second dismissal of the same presented controller finds nothing left to do.
   auto host = std::make_shared<ViewController>();
   auto presented = std::make_shared<ViewController>();
-  host->present(presented, true);
-  host->dismiss(true, record("dismissed"));
-  presented->dismiss(true, record("again"));
+  ViewControllerAccess::present(*host, presented, true);
+  ViewControllerAccess::dismiss(*host, true, record("dismissed"));
+  ViewControllerAccess::dismiss(*presented, true, record("again"));
   MainQueue::main().runPending();
   EXPECT_EQ(ran, (std::vector<std::string>{"first", "second", "dismissed", "again"}));
 }
@@ -160,12 +158,12 @@ TEST_F(ViewControllerTest, PresentationsThatCannotHappenChangeNothing) {
   auto contained = std::make_shared<ViewController>();
   navigation->setViewControllers({contained});
 
-  host->present(first, true);
-  host->present(second, true, record("second"));     // already presenting
-  otherHost->present(first, true, record("first"));  // already presented
-  otherHost->present(contained, true, record("contained"));
-  first->present(host, true, record("cycle"));
-  host->present(nullptr, true, record("null"));
+  ViewControllerAccess::present(*host, first, true);
+  ViewControllerAccess::present(*host, second, true, record("second"));     // already presenting
+  ViewControllerAccess::present(*otherHost, first, true, record("first"));  // already presented
+  ViewControllerAccess::present(*otherHost, contained, true, record("contained"));
+  ViewControllerAccess::present(*first, host, true, record("cycle"));
+  ViewControllerAccess::present(*host, nullptr, true, record("null"));
   MainQueue::main().runPending();
 
   EXPECT_TRUE(ran.empty());
@@ -186,21 +184,21 @@ TEST_F(ViewControllerTest, NavigationControllerShowsItsTopController) {
   auto second = std::make_shared<CountingController>();
   navigation->setViewControllers({first, nullptr, first});
   EXPECT_EQ(navigation->viewControllers(), std::vector<std::shared_ptr<ViewController>>{first});
-  EXPECT_EQ(first->parent(), navigation);
+  EXPECT_EQ(ViewControllerAccess::parent(*first), navigation);
   EXPECT_EQ(first->didLoadCount, 0);  // not before the navigation controller's own view
 
-  auto container = navigation->view();
+  auto container = ViewControllerAccess::view(*navigation);
   EXPECT_EQ(first->didLoadCount, 1);
-  EXPECT_EQ(container->subviews(), std::vector{first->view()});
+  EXPECT_EQ(container->subviews(), std::vector{ViewControllerAccess::view(*first)});
 
   navigation->setViewControllers({second});
   EXPECT_EQ(navigation->topViewController(), second);
-  EXPECT_EQ(first->parent(), nullptr);
-  EXPECT_EQ(container->subviews(), std::vector{second->view()});
+  EXPECT_EQ(ViewControllerAccess::parent(*first), nullptr);
+  EXPECT_EQ(container->subviews(), std::vector{ViewControllerAccess::view(*second)});
 
   container->setFrame(Rect(0, 0, 320, 480));
   container->layoutIfNeeded();
-  EXPECT_EQ(second->view()->frame(), Rect(0, 0, 320, 480));
+  EXPECT_EQ(ViewControllerAccess::view(*second)->frame(), Rect(0, 0, 320, 480));
 }
 
 }  // namespace

@@ -70,8 +70,6 @@ class KELN_EXPORT WindowViewController : public uikit::ViewController {
 
   std::optional<std::string> presentationUnavailableReason() const override;
 
-  void loadView() override;
-
  protected:
   void didPresent(const std::shared_ptr<uikit::ViewController>& controller, bool animated) override;
   void didDismiss(const std::shared_ptr<uikit::ViewController>& controller, bool animated) override;

@@ -16,6 +16,7 @@
 #include "foundation/Unicode.h"
 #include "uikit/LinkSchemes.h"
 #include "uikit/NavigationController.h"
+#include "uikit/ViewControllerAccess.h"
 
 namespace keln {
 
@@ -163,7 +164,7 @@ void DefaultPaymentViewModel::deliver(Result<TransactionResultSDK> result) {
     if (auto coordinator = weakCoordinator.lock()) coordinator->finish(result, payment);
   };
   if (source) {
-    source->dismiss(true, std::move(handOver));
+    uikit::ViewControllerAccess::dismiss(*source, true, std::move(handOver));
   } else {
     dispatch::MainQueue::main().async(std::move(handOver));
   }

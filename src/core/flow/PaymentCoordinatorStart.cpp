@@ -9,6 +9,7 @@
 #include "core/network/NetworkConfiguration.h"
 #include "foundation/Log.h"
 #include "uikit/NavigationController.h"
+#include "uikit/ViewControllerAccess.h"
 
 namespace keln {
 namespace {
@@ -45,7 +46,8 @@ void PaymentCoordinator::start(const std::shared_ptr<uikit::ViewController>& fro
   // checkout screen that joined the (loaded) navigation controller would open the
   // checkout at the gateway with nobody to see it.
   if (from->presentedViewController() != navigationController_) {
-    if (const std::optional<std::string> refusal = from->presentationRefusal(navigationController_)) {
+    if (const std::optional<std::string> refusal =
+            uikit::ViewControllerAccess::presentationRefusal(*from, navigationController_)) {
       foundation::systemLog(*refusal);
       failToStart(std::move(completion), "Failed to present the checkout");
       return;
@@ -66,16 +68,17 @@ void PaymentCoordinator::start(const std::shared_ptr<uikit::ViewController>& fro
   std::shared_ptr<uikit::ViewController> controller = checkoutScreenFactory_(std::move(viewModel));
 
   navigationController_->setViewControllers({controller});
-  navigationController_->setModalPresentationStyle(uikit::ModalPresentationStyle::fullScreen);
+  uikit::ViewControllerAccess::setModalPresentationStyle(*navigationController_,
+                                                         uikit::ModalPresentationStyle::fullScreen);
   std::weak_ptr<PaymentCoordinator> weakSelf = weak_from_this();
-  from->present(navigationController_, true, [weakSelf] {
+  uikit::ViewControllerAccess::present(*from, navigationController_, true, [weakSelf] {
     if (auto self = weakSelf.lock()) self->presentationCompleted();
   });
   setSource(from);
   setPaymentCompletion(std::move(completion));
   // A checkout already on screen is not presented again: release what waits now, unless
   // its own presentation is still under way.
-  if (!navigationController_->isBeingPresented()) presentationCompleted();
+  if (!uikit::ViewControllerAccess::isBeingPresented(*navigationController_)) presentationCompleted();
 }
 
 }  // namespace keln
