@@ -17,7 +17,9 @@ namespace keln::dispatch {
 using Duration = std::chrono::steady_clock::duration;
 using TimePoint = std::chrono::steady_clock::time_point;
 
-// The time source of delayed work. Thread-safe.
+// The time source of delayed work. What waits for a deadline on it sleeps at most the
+// time left, counted in real time, and looks again when the clock announces a jump.
+// Thread-safe.
 class KELN_EXPORT Clock {
  public:
   virtual ~Clock() = default;
@@ -95,8 +97,8 @@ class KELN_EXPORT MainQueue {
   // Called on the posting thread after each async(), asyncAfter() and setClock(), and (for
   // the main queue) on the moving thread after each Clock::announceJump(), so that an event
   // loop driving this queue can look at it again. It must be safe to call from any thread
-  // and must not call back into this queue. Null removes it; a call already
-  // under way on another thread may still finish after the removal.
+  // and must not call back into this queue. Null removes it; a call already under way on
+  // another thread may still finish after the removal.
   using WakeHandler = std::function<void()>;
   void setWakeHandler(WakeHandler handler);
 
