@@ -107,7 +107,7 @@ std::optional<std::string> roundTrip(std::string_view text) {
     return std::nullopt;
   }
   nlohmann::ordered_json value;
-  foundation::Encoder encoder(value, {});
+  foundation::Encoder encoder = foundation::JSONCodingAccess::encoder(value, {});
   copy(document->root(), encoder, 0);
   return foundation::serializeJSON(value);
 }

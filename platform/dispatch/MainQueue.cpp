@@ -1,6 +1,7 @@
 #include <keln/dispatch/MainQueue.h>
 
 #include "dispatch/ClockListeners.h"
+#include "dispatch/MainQueueAccess.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -43,6 +44,11 @@ void addMainClockListener(std::function<void()> listener) {
   shared.listeners.push_back(std::move(listener));
 }
 
+void Clock::announceJump() {
+  MainQueueAccess::wake(MainQueue::main());
+  notifyClockListeners();
+}
+
 TimePoint ManualClock::now() const {
   std::lock_guard lock(mutex_);
   return now_;
@@ -53,8 +59,7 @@ void ManualClock::advance(Duration by) {
     std::lock_guard lock(mutex_);
     now_ += by;
   }
-  MainQueue::main().wake();
-  notifyClockListeners();
+  announceJump();
 }
 
 MainQueue& MainQueue::main() {

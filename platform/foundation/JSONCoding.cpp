@@ -252,7 +252,7 @@ std::vector<Decoder> Decoder::elements() const {
     if (paths_) {
       result.push_back(Decoder(paths_, element));
     } else {
-      result.emplace_back(element, appending(codingPath_, "Index " + std::to_string(index++)));
+      result.push_back(Decoder(element, appending(codingPath_, "Index " + std::to_string(index++))));
     }
   }
   return result;

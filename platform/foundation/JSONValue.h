@@ -4,6 +4,7 @@
 // layer's parameters, JSON serialization of untyped data).
 
 #include <string>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -11,11 +12,23 @@
 
 namespace keln::foundation {
 
+// The SDK's own way to a decoder or encoder over a JSON value it holds.
+struct JSONCodingAccess {
+  // A decoder of `value` at `codingPath`; valid while `value` is alive.
+  static Decoder decoder(const nlohmann::json& value, CodingPath codingPath) {
+    return Decoder(value, std::move(codingPath));
+  }
+  // An encoder that writes into `value`, which must outlive it.
+  static Encoder encoder(nlohmann::ordered_json& value, CodingPath codingPath) {
+    return Encoder(value, std::move(codingPath));
+  }
+};
+
 // The JSON value of `value`. Throws EncodingError.
 template <typename T>
 nlohmann::ordered_json encodeToValue(const T& value) {
   nlohmann::ordered_json root;
-  Encoder encoder(root, {});
+  Encoder encoder = JSONCodingAccess::encoder(root, {});
   Coding<T>::encode(value, encoder);
   return root;
 }

@@ -67,8 +67,8 @@ IOLoop::IOLoop()
     throw std::system_error(errno, std::generic_category(), "HTTP sessions: epoll_ctl");
   }
   waker_->descriptor = wakeFd_;
-  // Retry delays are measured on the main queue's clock: when a test moves a manual clock
-  // on, the thread looks at its delayed tasks again.
+  // Retry delays are measured on the main queue's clock: when it is replaced or jumps, the
+  // thread looks at its delayed tasks again.
   dispatch::addMainClockListener([waker = std::weak_ptr<Waker>(waker_)] {
     if (auto held = waker.lock()) held->wake();
   });
@@ -167,9 +167,10 @@ int IOLoop::takeWorkLocked(std::vector<Task>& work) {
     }
   }
   sleeping_ = work.empty();
-  // On a clock other than the machine's, the thread sleeps until the clock is moved on
-  // (the clock listener wakes it).
-  if (!next || dynamic_cast<const dispatch::SystemClock*>(clock.get()) == nullptr) return -1;
+  // The wait is measured in real time, which suits every clock that moves with it; a clock
+  // that jumps announces it (the clock listener wakes the thread), and one that moves only
+  // when told is looked at again after that long.
+  if (!next) return -1;
   return roundedUpMilliseconds(*next - now);
 }
 

@@ -19,6 +19,7 @@
 
 #include "core/network/DefaultNetworkClient.h"
 #include "core/network/NetworkConfiguration.h"
+#include "dispatch/MainQueueAccess.h"
 #include "foundation/Log.h"
 #include "http/IOLoop.h"
 #include "support/LocalGateway.h"
@@ -50,7 +51,7 @@ inline CheckoutRequest makeCheckoutRequest(double amount) {
 class GatewayClientTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dispatch::MainQueue::main().discardPending();
+    dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main());
     dispatch::MainQueue::main().setClock(clock_);
   }
 
@@ -58,7 +59,7 @@ class GatewayClientTest : public ::testing::Test {
     for (const foundation::ScopedLogCapture::Line& line : capture_.lines()) {
       EXPECT_EQ(line.message.find(kToken), std::string::npos) << line.message;
     }
-    dispatch::MainQueue::main().discardPending();
+    dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main());
     dispatch::MainQueue::main().setClock(std::make_shared<dispatch::SystemClock>());
   }
 
@@ -86,7 +87,8 @@ class GatewayClientTest : public ::testing::Test {
     while (!done()) {
       if (gaveUp(std::chrono::steady_clock::now() > deadline, "30 s")) return;
       queue.runUntil(done, std::chrono::milliseconds(5));
-      if (!done() && (queue.pendingCount() > 0 || http::IOLoop::shared().delayedTaskCount() > 0) &&
+      if (!done() &&
+          (dispatch::MainQueueAccess::pendingCount(queue) > 0 || http::IOLoop::shared().delayedTaskCount() > 0) &&
           queue.runPending() == 0)
         clock_->advance(std::chrono::seconds(1));
     }

@@ -13,6 +13,7 @@
 
 #include "core/GatewayClientHarness.h"
 #include "core/network/PaymentRouter.h"
+#include "dispatch/MainQueueAccess.h"
 #include "http/IOLoop.h"
 #include "http/RequestError.h"
 #include "model/CheckoutResponseDTO.h"
@@ -134,7 +135,7 @@ TEST_F(NetworkThreadTest, RequestReachesTheGatewayWhileTheHostDoesNotRunTheQueue
   client->request<TransactionStatusDTO>(statusRouter(gateway.url()), probe.completion());
 
   ASSERT_TRUE(gateway.waitForRequests(1, 10s)) << "nothing sent while the main queue was not run";
-  ASSERT_TRUE(waitFor([] { return dispatch::MainQueue::main().pendingCount() > 0; }));
+  ASSERT_TRUE(waitFor([] { return dispatch::MainQueueAccess::pendingCount(dispatch::MainQueue::main()) > 0; }));
   EXPECT_FALSE(probe.called());
   drive([&] { return probe.called(); });
   ASSERT_TRUE(probe.called());

@@ -14,6 +14,7 @@
 #include "core/flow/DefaultPaymentViewModel.h"
 #include "core/flow/PaymentCoordinator.h"
 #include "core/flow/PaymentService.h"
+#include "dispatch/MainQueueAccess.h"
 #include "presentation/PaymentViewController.h"
 #include "uikit/NavigationController.h"
 #include "uikit/ViewControllerAccess.h"
@@ -39,8 +40,8 @@ class SilentPaymentService final : public PaymentService {
 
 class PaymentCoordinatorTest : public ::testing::Test {
  protected:
-  void SetUp() override { dispatch::MainQueue::main().discardPending(); }
-  void TearDown() override { dispatch::MainQueue::main().discardPending(); }
+  void SetUp() override { dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main()); }
+  void TearDown() override { dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main()); }
 
   static std::shared_ptr<PaymentCoordinator> makeCoordinator() {
     return std::make_shared<PaymentCoordinator>(std::make_shared<uikit::NavigationController>(),

@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "dispatch/MainQueueAccess.h"
+
 namespace keln::dispatch {
 namespace {
 
@@ -36,7 +38,7 @@ TEST(MainQueue, RunsTasksInPostingOrderAndDelayedOnesWhenDue) {
   clock->advance(2s);
   queue.runPending();
   EXPECT_EQ(order, (std::vector<int>{0, 1, 10, 2, 3}));
-  EXPECT_EQ(queue.pendingCount(), 0u);
+  EXPECT_EQ(MainQueueAccess::pendingCount(queue), 0u);
 }
 
 TEST(MainQueue, DueTimerJoinsBehindTasksAlreadyWaiting) {
@@ -138,12 +140,43 @@ TEST(MainQueue, AnEventLoopIsToldOfEveryPostAndSeesTheNextDeadline) {
   queue.runPending();
   EXPECT_EQ(queue.timeUntilNextTask(), Duration(2s));
   queue.setClock(clock);
-  queue.wake();
+  MainQueueAccess::wake(queue);
   EXPECT_EQ(wakes.load(), 4);
 
   queue.setWakeHandler(nullptr);
   queue.async([] {});
   EXPECT_EQ(wakes.load(), 4);
+}
+
+// A host's clock that jumps forward and announces it: the event loop driving the main
+// queue is told to look again, and sees the task the jump made due.
+TEST(MainQueue, AClockThatAnnouncesAJumpWakesTheMainQueuesEventLoop) {
+  class JumpingClock final : public Clock {
+   public:
+    TimePoint now() const override { return std::chrono::steady_clock::now() + jumped_.load(); }
+    void jump(Duration by) {
+      jumped_ = jumped_.load() + by;
+      announceJump();
+    }
+
+   private:
+    std::atomic<Duration> jumped_{Duration::zero()};
+  };
+  MainQueue& queue = MainQueue::main();
+  auto clock = std::make_shared<JumpingClock>();
+  queue.setClock(clock);
+  bool ran = false;
+  queue.asyncAfter(1h, [&] { ran = true; });
+  auto wakes = std::make_shared<std::atomic<int>>(0);
+  queue.setWakeHandler([wakes] { ++*wakes; });
+
+  clock->jump(1h);
+  EXPECT_EQ(wakes->load(), 1);
+  EXPECT_EQ(queue.timeUntilNextTask(), Duration::zero());
+  queue.runPending();
+  EXPECT_TRUE(ran);
+  queue.setWakeHandler(nullptr);
+  queue.setClock(nullptr);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 
 #include <keln/passkit/PaymentRequest.h>
 #include "core/SDKConfigFactory.h"
+#include "dispatch/MainQueueAccess.h"
 #include "foundation/Log.h"
 #include "foundation/URL.h"
 #include "http/IOLoop.h"
@@ -189,7 +190,7 @@ class HostScreen {
 class EndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dispatch::MainQueue::main().discardPending();
+    dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main());
     dispatch::MainQueue::main().setClock(clock_);
     previousWallet_ = passkit::Wallet::install(nullptr);
   }
@@ -198,7 +199,7 @@ class EndToEndTest : public ::testing::Test {
     forgetWalletSheet();
     expectNoTokenInLog();
     passkit::Wallet::install(previousWallet_);
-    dispatch::MainQueue::main().discardPending();
+    dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main());
     dispatch::MainQueue::main().setClock(std::make_shared<dispatch::SystemClock>());
   }
 
@@ -239,7 +240,8 @@ class EndToEndTest : public ::testing::Test {
         return false;
       }
       queue.runUntil(done, std::chrono::milliseconds(5));
-      if (!done() && (queue.pendingCount() > 0 || http::IOLoop::shared().delayedTaskCount() > 0) &&
+      if (!done() &&
+          (dispatch::MainQueueAccess::pendingCount(queue) > 0 || http::IOLoop::shared().delayedTaskCount() > 0) &&
           queue.runPending() == 0)
         clock_->advance(step);
     }

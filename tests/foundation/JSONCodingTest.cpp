@@ -142,7 +142,7 @@ TEST(JSONCoding, CodingPathsOfNestedDecoders) {
   EXPECT_EQ(path(document.root().nested("f").elements()[0].elements()[1]), "f.Index 0.Index 1");
 
   const nlohmann::json value = nlohmann::json::parse(R"({"list":[{"name":1}]})");
-  const Decoder started(value, {"outer", "Index 3"});
+  const Decoder started = JSONCodingAccess::decoder(value, {"outer", "Index 3"});
   EXPECT_EQ(failurePath([&] { started.decode<std::vector<Inner>>("list"); }), "outer.Index 3.list.Index 0.name");
   EXPECT_EQ(path(started.nested("list").elements()[0]), "outer.Index 3.list.Index 0");
 }

@@ -19,6 +19,7 @@
 #include <keln/foundation/JSONCoding.h>
 
 #include "core/flow/HTMLTemplate.h"
+#include "dispatch/MainQueueAccess.h"
 #include "foundation/Bundle.h"
 #include "gtk-webkit/WebKitHarness.h"
 #include "model/CheckoutResponseDTO.h"
@@ -243,10 +244,11 @@ TEST_F(WebKitEngineTest, ReleasedWebViewWithDecisionsPendingStaysQuiet) {
   makeWebView();
   webView->loadHTMLString(checkoutPage(gateway.url()), foundation::URL::parse(base));
   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (dispatch::MainQueue::main().pendingCount() == 0 && std::chrono::steady_clock::now() < giveUp) {
+  while (dispatch::MainQueueAccess::pendingCount(dispatch::MainQueue::main()) == 0 &&
+         std::chrono::steady_clock::now() < giveUp) {
     g_main_context_iteration(nullptr, TRUE);
   }
-  ASSERT_GT(dispatch::MainQueue::main().pendingCount(), 0U);
+  ASSERT_GT(dispatch::MainQueueAccess::pendingCount(dispatch::MainQueue::main()), 0U);
   webView.reset();
   pump(std::chrono::milliseconds(100));
   EXPECT_TRUE(delegate->events.empty());

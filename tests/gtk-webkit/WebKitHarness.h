@@ -14,6 +14,7 @@
 
 #include <keln/dispatch/MainQueue.h>
 
+#include "dispatch/MainQueueAccess.h"
 #include "gtk/WebKitWebEngine.h"
 #include "support/GatewayFormPage.h"
 #include "support/GtkTestSupport.h"
@@ -69,13 +70,13 @@ class GtkEnvironment : public ::testing::Environment {
 class WebKitTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dispatch::MainQueue::main().discardPending();
+    dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main());
     gtk::installWebKitEngine();
   }
   void TearDown() override {
     webkit::setWebEngineFactory(nullptr);
     pump(std::chrono::milliseconds(20));
-    dispatch::MainQueue::main().discardPending();
+    dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main());
   }
 };
 

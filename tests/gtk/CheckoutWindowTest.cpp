@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "dispatch/MainQueueAccess.h"
 #include "gtk/CheckoutWindowHarness.h"
 #include "uikit/ViewControllerAccess.h"
 
@@ -219,7 +220,7 @@ TEST(CheckoutWithoutDisplay, EndsThePaymentWithAClearErrorAndSendsNothing) {
   if (gtk_is_initialized()) GTEST_SKIP() << "GTK is already initialized in this process";
   g_unsetenv("DISPLAY");
   g_unsetenv("WAYLAND_DISPLAY");
-  dispatch::MainQueue::main().discardPending();
+  dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main());
   LocalGateway gateway;
   auto sdk = SDKAccess::make(SDKConfigFactory::withRoot(gateway.url(), kHostClientID, kHostToken));
   auto host = gtk::WindowViewController::make(nullptr);

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "dispatch/MainQueueAccess.h"
 #include "foundation/Log.h"
 
 namespace keln::gtk {
@@ -21,7 +22,7 @@ using Clock = std::chrono::steady_clock;
 class MainQueueSourceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dispatch::MainQueue::main().discardPending();
+    dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main());
     dispatch::MainQueue::main().setClock(nullptr);
     context_ = g_main_context_new();
     g_main_context_set_poll_func(context_, &MainQueueSourceTest::countingPoll);
@@ -30,7 +31,7 @@ class MainQueueSourceTest : public ::testing::Test {
   }
   void TearDown() override {
     MainQueueSource::detach();
-    dispatch::MainQueue::main().discardPending();
+    dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main());
     dispatch::MainQueue::main().setClock(nullptr);
     g_main_context_unref(context_);
   }

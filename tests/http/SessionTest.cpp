@@ -15,6 +15,7 @@
 #include <keln/dispatch/MainQueue.h>
 #include <keln/foundation/Result.h>
 
+#include "dispatch/MainQueueAccess.h"
 #include "http/IOLoop.h"
 #include "http/ParameterEncoding.h"
 #include "http/RequestError.h"
@@ -28,6 +29,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using dispatch::MainQueue;
+using dispatch::MainQueueAccess;
 using testing::GatewayReply;
 using testing::LocalGateway;
 
@@ -114,10 +116,10 @@ const RequestError* requestError(const DataResponse& response) {
 
 class SessionTest : public ::testing::Test {
  protected:
-  void SetUp() override { MainQueue::main().discardPending(); }
+  void SetUp() override { MainQueueAccess::discardPending(MainQueue::main()); }
   void TearDown() override {
     MainQueue::main().setClock(nullptr);
-    MainQueue::main().discardPending();
+    MainQueueAccess::discardPending(MainQueue::main());
   }
 
   struct Outcome {
@@ -273,6 +275,57 @@ TEST_F(SessionTest, RetriesAfterTheDelayWhileTheMainThreadDoesNothing) {
   ASSERT_NE(requestError(response), nullptr);
   EXPECT_EQ(requestError(response)->responseCode(), 500);
   EXPECT_EQ(response.data(), R"({"error":"down"})");
+}
+
+// A host's own clock: real time plus every jump it is told to make, announced as made.
+class JumpingClock final : public dispatch::Clock {
+ public:
+  dispatch::TimePoint now() const override {
+    return std::chrono::steady_clock::now() + dispatch::Duration(jumped_.load());
+  }
+  void jump(dispatch::Duration by) {
+    jumped_ += by.count();
+    announceJump();
+  }
+
+ private:
+  std::atomic<dispatch::Duration::rep> jumped_{0};
+};
+
+// A retry delay is measured on the main queue's clock, here a host's own, and waited on
+// the network thread: it ends when the clock jumps past it (at once, not an hour later),
+// and when real time passes it on a clock that moves with real time.
+TEST_F(SessionTest, RetryDelayOnAHostClockEndsWithAJumpOrWithRealTime) {
+  struct Case {
+    const char* name;
+    double delay;  // seconds
+    std::optional<dispatch::Duration> jump;
+  };
+  const Case cases[] = {
+      {"a jump past the delay", 3600.0, 1h},
+      {"real time past the delay", 0.05, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto clock = std::make_shared<JumpingClock>();
+    MainQueue::main().setClock(clock);
+    LocalGateway gateway;
+    gateway.enqueue({GatewayReply::json(500, "{}"), GatewayReply::json(200, R"({"id":1})")});
+    Session session;
+    ScriptedInterceptor interceptor;
+    interceptor.onRetry = [&c](int count) {
+      return count == 0 ? RetryResult::retryWithDelay(c.delay) : RetryResult::doNotRetry();
+    };
+
+    auto outcome = start(*session.request(fixed(requestTo(gateway.url() + "/status")), &interceptor));
+    ASSERT_TRUE(gateway.waitForRequests(1, 10s));
+    if (c.jump) {
+      ASSERT_TRUE(eventually([] { return IOLoop::shared().delayedTaskCount() == 1; })) << "no retry waiting";
+      clock->jump(*c.jump);
+    }
+    ASSERT_TRUE(gateway.waitForRequests(2, 10s)) << "the retry still waits on the network thread";
+    EXPECT_EQ(await(outcome).statusCode(), 200);
+  }
 }
 
 TEST_F(SessionTest, MakesAndAdaptsEveryAttemptAnew) {

@@ -12,6 +12,8 @@
 #include <keln/passkit/PaymentAuthorizationController.h>
 #include <keln/passkit/PaymentAuthorizationViewController.h>
 
+#include "dispatch/MainQueueAccess.h"
+
 namespace keln::passkit {
 namespace {
 
@@ -54,13 +56,13 @@ class RecordingDelegate : public PaymentAuthorizationControllerDelegate {
 class WalletTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dispatch::MainQueue::main().discardPending();
+    dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main());
     wallet = std::make_shared<Wallet>();
     previous = Wallet::install(wallet);
     delegate = std::make_shared<RecordingDelegate>();
   }
   void TearDown() override {
-    dispatch::MainQueue::main().discardPending();
+    dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main());
     Wallet::install(previous);
   }
 

@@ -12,6 +12,7 @@
 #include <keln/passkit/PaymentAuthorizationController.h>
 #include <keln/passkit/PaymentAuthorizationViewController.h>
 #include <keln/passkit/PaymentRequest.h>
+#include "dispatch/MainQueueAccess.h"
 #include "foundation/Log.h"
 #include "presentation/applepay/ApplePayManagerAccess.h"
 
@@ -37,12 +38,12 @@ passkit::PaymentRequest sheetRequest() {
 class ApplePayManagerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dispatch::MainQueue::main().discardPending();
+    dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main());
     wallet = std::make_shared<Wallet>();
     previous = Wallet::install(wallet);
   }
   void TearDown() override {
-    dispatch::MainQueue::main().discardPending();
+    dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main());
     Wallet::install(previous);
   }
 

@@ -7,6 +7,7 @@
 #include <keln/dispatch/MainQueue.h>
 #include <keln/uikit/Application.h>
 
+#include "dispatch/MainQueueAccess.h"
 #include "foundation/Bundle.h"
 #include "uikit/ActivityIndicatorView.h"
 #include "uikit/BarButtonItem.h"
@@ -69,7 +70,7 @@ TEST(ControlsTest, ActivityIndicatorShowsOnlyWhileAnimating) {
 
 TEST(ControlsTest, ApplicationHandsLinksToTheInstalledOpener) {
   auto& queue = dispatch::MainQueue::main();
-  queue.discardPending();
+  dispatch::MainQueueAccess::discardPending(queue);
   std::vector<std::string> opened;
   Application::shared().setURLOpener([&opened](const std::string& url) {
     opened.push_back(url);

@@ -7,6 +7,7 @@
 #include <keln/dispatch/MainQueue.h>
 #include <keln/uikit/ViewController.h>
 
+#include "dispatch/MainQueueAccess.h"
 #include "foundation/Log.h"
 #include "uikit/GeometryPrinters.h"
 #include "uikit/NavigationController.h"
@@ -33,8 +34,8 @@ class CountingController : public ViewController {
 
 class ViewControllerTest : public ::testing::Test {
  protected:
-  void SetUp() override { MainQueue::main().discardPending(); }
-  void TearDown() override { MainQueue::main().discardPending(); }
+  void SetUp() override { dispatch::MainQueueAccess::discardPending(MainQueue::main()); }
+  void TearDown() override { dispatch::MainQueueAccess::discardPending(MainQueue::main()); }
 
   // Records, in order, the completions that ran.
   ViewControllerAccess::Completion record(std::string name) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dispatch/MainQueueAccess.h"
 #include "webkit/HeadlessWebEngine.h"
 #include "webkit/WebView.h"
 
@@ -61,10 +62,10 @@ class RecordingDelegate : public NavigationDelegate, public UIDelegate {
 class WebViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dispatch::MainQueue::main().discardPending();
+    dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main());
     makeWebView();
   }
-  void TearDown() override { dispatch::MainQueue::main().discardPending(); }
+  void TearDown() override { dispatch::MainQueueAccess::discardPending(dispatch::MainQueue::main()); }
 
   void makeWebView() {
     webView = std::make_shared<WebView>(uikit::Rect(), std::make_shared<WebViewConfiguration>());

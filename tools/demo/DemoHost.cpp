@@ -231,11 +231,11 @@ void DemoHost::skipIdleWait() {
   if (!fastClock_ || !started_ || outcome_) return;
   // Only a delayed task waits (the SDK's pause between status queries, or before a retry):
   // nothing the network or WebKit is doing is measured on the queue's clock.
-  if (MainQueue::main().pendingCount() == 0 || g_main_context_pending(nullptr)) return;
+  const std::optional<dispatch::Duration> wait = MainQueue::main().timeUntilNextTask();
+  if (!wait || g_main_context_pending(nullptr)) return;
   // The I/O source's deadlines count too, and may come first: the skip then stops short of
   // the task, never past it.
-  const std::optional<dispatch::Duration> wait = MainQueue::main().timeUntilNextTask();
-  if (wait && *wait > dispatch::Duration::zero()) fastClock_->skip(*wait);
+  if (*wait > dispatch::Duration::zero()) fastClock_->skip(*wait);
 }
 
 bool DemoHost::checkoutOpen() const { return screen_->presentedWindow() != nullptr; }

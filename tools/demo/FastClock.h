@@ -16,10 +16,11 @@ class FastClock final : public dispatch::Clock {
     return std::chrono::steady_clock::now() + dispatch::Duration(skipped_.load());
   }
 
-  // Moves the clock on by `by` beyond real time, and has the main queue look at it again.
+  // Moves the clock on by `by` beyond real time, and has what waits on it (the main queue,
+  // the SDK's retry delays) look at it again.
   void skip(dispatch::Duration by) {
     skipped_ += by.count();
-    dispatch::MainQueue::main().wake();
+    announceJump();
   }
 
  private:

@@ -44,7 +44,7 @@ Failure playWalletCancel(DemoHost& host, Narrator& narrator) {
   if (!host.clickCard(0)) return "the menu's wallet card is not on screen";
   narrator.say("user", "User closes the wallet sheet without paying");
   host.waitFor([&] { return !host.walletSheetOnScreen(); });
-  host.waitFor([] { return dispatch::MainQueue::main().pendingCount() == 0; });
+  host.waitFor([] { return !dispatch::MainQueue::main().timeUntilNextTask(); });
   if (host.menuShown()) narrator.say("screen-menu", "Screen: the menu is still shown");
   if (!host.clickCloseButton()) return "the close button is not on screen";
   return std::nullopt;

@@ -17,11 +17,18 @@ namespace keln::dispatch {
 using Duration = std::chrono::steady_clock::duration;
 using TimePoint = std::chrono::steady_clock::time_point;
 
-// The time source of delayed work. Thread-safe.
+// The time source of delayed work. What waits for a deadline on it sleeps at most the
+// time left, counted in real time, and looks again when the clock announces a jump.
+// Thread-safe.
 class KELN_EXPORT Clock {
  public:
   virtual ~Clock() = default;
   virtual TimePoint now() const = 0;
+
+ protected:
+  // A clock that moves forward other than with real time calls this, so that what waits
+  // for deadlines on the main queue's clock looks at it again. Any thread.
+  static void announceJump();
 };
 
 // The machine's monotonic clock.
@@ -30,8 +37,8 @@ class KELN_EXPORT SystemClock final : public Clock {
   TimePoint now() const override { return std::chrono::steady_clock::now(); }
 };
 
-// A clock that moves only when told to, for tests. Moving it wakes what waits on the main
-// queue's clock: the main queue and the SDK's network thread (retry delays). Thread-safe.
+// A clock that moves only when told to, for tests. Moving it announces the jump (see
+// Clock::announceJump()). Thread-safe.
 class KELN_EXPORT ManualClock final : public Clock {
  public:
   TimePoint now() const override;
@@ -87,20 +94,11 @@ class KELN_EXPORT MainQueue {
   std::shared_ptr<Clock> clock() const;
   void setClock(std::shared_ptr<Clock> clock);
 
-  // Drops every waiting task without running it (tests).
-  void discardPending();
-
-  // Number of tasks waiting, due or not.
-  std::size_t pendingCount() const;
-
-  // Wakes a thread blocked in runUntil(), and the event loop behind the wake handler, so
-  // that they look at the clock again (used by ManualClock::advance).
-  void wake();
-
-  // Called on the posting thread after each async(), asyncAfter(), setClock() and wake(),
-  // so that an event loop driving this queue can look at it again. It must be safe to call
-  // from any thread and must not call back into this queue. Null removes it; a call already
-  // under way on another thread may still finish after the removal.
+  // Called on the posting thread after each async(), asyncAfter() and setClock(), and (for
+  // the main queue) on the moving thread after each Clock::announceJump(), so that an event
+  // loop driving this queue can look at it again. It must be safe to call from any thread
+  // and must not call back into this queue. Null removes it; a call already under way on
+  // another thread may still finish after the removal.
   using WakeHandler = std::function<void()>;
   void setWakeHandler(WakeHandler handler);
 
@@ -109,6 +107,16 @@ class KELN_EXPORT MainQueue {
   std::optional<Duration> timeUntilNextTask() const;
 
  private:
+  friend struct MainQueueAccess;
+
+  // Drops every waiting task without running it.
+  void discardPending();
+  // Number of tasks waiting, due or not.
+  std::size_t pendingCount() const;
+  // Wakes a thread blocked in runUntil(), and the event loop behind the wake handler, so
+  // that they look at the clock again.
+  void wake();
+
   struct Timer {
     TimePoint deadline;
     std::uint64_t sequence;

@@ -97,17 +97,17 @@ struct Coding {
 };
 
 class JSONDocument;
+class JSONEncoder;
 class DocumentPaths;
+struct JSONCodingAccess;
 
 // A view of one JSON value while a document is being decoded. Cheap to copy; valid only
 // while the document it reads from is alive (that is, inside a decode operation).
 // Decoders of a JSONDocument learn their coding path from the document only when it is
 // asked for (an error, codingPath()), so a nested decoder may outlive the decoder it was
-// made from; one made by the public constructor carries its path with it.
+// made from.
 class KELN_EXPORT Decoder {
  public:
-  Decoder(const nlohmann::json& value, CodingPath codingPath);
-
   // Valid while this decoder and its document are alive.
   const CodingPath& codingPath() const;
 
@@ -145,6 +145,9 @@ class KELN_EXPORT Decoder {
 
  private:
   friend class JSONDocument;
+  friend struct JSONCodingAccess;
+  // A decoder of `value` that carries its path with it.
+  Decoder(const nlohmann::json& value, CodingPath codingPath);
   Decoder(const DocumentPaths* paths, const nlohmann::json& value) : value_(&value), paths_(paths) {}
   void requireObject() const;
   [[noreturn]] void typeMismatch(std::string_view expected) const;
@@ -159,8 +162,6 @@ class KELN_EXPORT Decoder {
 // operation.
 class KELN_EXPORT Encoder {
  public:
-  Encoder(nlohmann::ordered_json& value, CodingPath codingPath);
-
   const CodingPath& codingPath() const { return codingPath_; }
 
   // Makes the value an object (left as it is when it already is one), so that a type
@@ -191,6 +192,11 @@ class KELN_EXPORT Encoder {
   Encoder appendElement();
 
  private:
+  friend class JSONEncoder;
+  friend struct JSONCodingAccess;
+  // Writes into `value`, which must outlive the encoder.
+  Encoder(nlohmann::ordered_json& value, CodingPath codingPath);
+
   nlohmann::ordered_json* value_;
   CodingPath codingPath_;
 };
